@@ -1,0 +1,62 @@
+#pragma once
+// The audio of the open document: the PCM format record and one movable
+// memory block with the PCM frames exactly as in a WAV file's `data` chunk,
+// of which the first m_dwDataSize bytes are valid. The block is never
+// resized: a deletion lowers m_dwDataSize, loading and recording bring a new
+// block. The document reads the format record and writes m_dwDataSize
+// directly.
+
+#include "audio/WaveFormat.h"
+#include "platform/GlobalMemory.h"
+#include "platform/RiffFile.h"
+
+#include <cstdint>
+#include <memory>
+
+class CWaveData {
+public:
+    CWaveData();
+    CWaveData(const CWaveData&) = delete;
+    CWaveData& operator=(const CWaveData&) = delete;
+    ~CWaveData();
+
+    HGLOBAL m_hData = nullptr;                 // the PCM block, null while there is none
+    std::unique_ptr<WAVEFORMATEX> m_pFormat;   // the one format record of the document
+    std::uint32_t m_dwDataSize = 0;            // valid bytes at the start of the block
+    std::uint32_t m_dwRecordedSamples = 0;     // input position in frames when recording stopped
+    int m_bHasData = 0;                        // 1 once data was read or recording started
+
+    // Sets m_dwDataSize to 0 and allocates a new block of `bytes` bytes
+    // (content unspecified) without releasing the one held. Returns the new
+    // handle, null when the memory cannot be had.
+    virtual HGLOBAL Allocate(std::uint32_t bytes);
+    // Releases the block, if any; m_dwDataSize is left as it is.
+    virtual void FreeData();
+    // 1 when a block is held, else 0.
+    virtual int IsValid() const;
+    // Locks the block and returns its first byte; null without a block.
+    // Every LockData is paired with one UnlockData.
+    virtual std::uint8_t* LockData();
+    virtual void UnlockData();
+    virtual unsigned GetBitsPerSample() const;
+    virtual unsigned GetChannels() const;
+    // Whole frames in the valid bytes; 0 for a format with no bytes per
+    // frame.
+    virtual std::uint32_t GetFrameCount() const;
+    virtual HGLOBAL GetDataHandle() const;
+    virtual int HasData() const;
+    // Reads `bytes` bytes from the file's current position into the start of
+    // the block. Returns 1 and makes them the valid data (m_bHasData = 1);
+    // returns 0 on a short read or when the block is smaller, leaving
+    // m_dwDataSize and m_bHasData as they were.
+    virtual int ReadData(HMMIO file, std::uint32_t bytes);
+    virtual std::uint32_t GetDataSize() const;
+    // Writes the valid bytes to the file's current position; 1 when all of
+    // them were written, else 0.
+    virtual int WriteData(HMMIO file);
+
+    // Takes the format, the block and the valid size of `other` (which is
+    // left without a block) in place of its own, releasing the old block,
+    // and marks the data as present. Used to adopt a completely loaded file.
+    void AdoptFrom(CWaveData& other);
+};

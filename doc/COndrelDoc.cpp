@@ -1,0 +1,187 @@
+#include "doc/COndrelDoc.h"
+
+#include "audio/WaveFile.h"
+#include "frame/CCurrentFormat.h"
+
+#include <cmath>
+#include <cstring>
+#include <utility>
+
+COndrelDoc::COndrelDoc(CCurrentFormat& frame) : m_frame(frame) {}
+
+void COndrelDoc::Serialize(CArchive& /*ar*/) {}
+
+bool COndrelDoc::OnNewDocument() { return CDocument::OnNewDocument(); }
+
+bool COndrelDoc::OnOpenDocument(const std::string& path)
+{
+    const bool bWasModified = IsModified();
+    if (!CDocument::OnOpenDocument(path))
+        return false;
+    if (GetFileType(path) != 1) {
+        m_bCanUndo = 0;
+        SetModifiedFlag(bWasModified);
+        SetError(path + ": only .wav files can be opened");
+        return false;
+    }
+    if (!LoadWaveFile(path)) {
+        // The audio is untouched, and so must be its unsaved state.
+        SetModifiedFlag(bWasModified);
+        return false;
+    }
+    // The undo file holds the previous file's state: never offer it here.
+    m_bCanUndo = 0;
+    return true;
+}
+
+bool COndrelDoc::OnSaveDocument(const std::string& path)
+{
+    if (GetFileType(path) != 1) {
+        SetError(path + ": audio can only be saved under a name ending in .wav");
+        return false;
+    }
+    if (!SaveWaveFile(path))
+        return false;
+    SetModifiedFlag(false);
+    return true;
+}
+
+std::uint32_t COndrelDoc::GetDataSize() const { return m_wave.GetDataSize(); }
+
+std::uint8_t* COndrelDoc::LockData() { return m_wave.LockData(); }
+
+void COndrelDoc::UnlockData() { m_wave.UnlockData(); }
+
+int COndrelDoc::HasData() const { return m_wave.HasData(); }
+
+int COndrelDoc::PrepareRecordingBlock()
+{
+    m_wave.FreeData();
+    m_frame.ReadPanel();
+    // time x bits x channels x rate / 8, refused when it does not fit the
+    // 32-bit sizes of the block and of a WAV file.
+    std::uint64_t seconds = m_frame.m_nRecordSeconds > 0
+                                ? static_cast<std::uint64_t>(m_frame.m_nRecordSeconds)
+                                : 0;
+    std::uint64_t bits = seconds * m_frame.m_wBitsPerSample * m_frame.m_wChannels *
+                         m_frame.m_dwSamplesPerSec;
+    std::uint64_t bytes = bits >> 3;
+    if (seconds == 0 || bytes > UINT32_MAX - 36) {
+        SetError("the recording time is too long for a WAV file");
+        return 1;
+    }
+    m_wave.Allocate(static_cast<std::uint32_t>(bytes));
+    if (!m_wave.IsValid()) {
+        SetError("not enough memory for the recording");
+        return 1;
+    }
+    return 0;
+}
+
+void COndrelDoc::FinishRecording(std::uint32_t bytes)
+{
+    const WAVEFORMATEX& f = *m_wave.m_pFormat;
+    std::uint64_t size = bytes ? bytes
+                               : std::uint64_t{f.wBitsPerSample / 8u} *
+                                     m_wave.m_dwRecordedSamples * f.nChannels;
+    // The valid size never exceeds the block the device filled.
+    std::uint64_t block = GlobalSize(m_wave.m_hData);
+    m_wave.m_dwDataSize = static_cast<std::uint32_t>(size < block ? size : block);
+    m_bCanUndo = 0;
+    m_frame.SetFormat(f.nSamplesPerSec, f.nChannels, f.wBitsPerSample);
+    SetModifiedFlag(true);
+}
+
+namespace {
+// Truncates toward zero; values beyond 64 bits give the lowest value, as
+// the hardware's own conversion does. Only the low bits are stored.
+std::int64_t TruncateToInteger(long double v)
+{
+    if (!(v > -9.2233720368547758e18L && v < 9.2233720368547758e18L))
+        return INT64_MIN;
+    return static_cast<std::int64_t>(v);
+}
+
+long double SineSample(std::uint32_t i, double frequency, double amplitude, std::uint32_t rate)
+{
+    long double x = ((static_cast<long double>(i) * frequency) * 6.283185307179586) / rate;
+    return amplitude * std::sin(x);
+}
+} // namespace
+
+void COndrelDoc::WriteSine8(std::uint8_t* dest, std::uint32_t frames, double frequency,
+                            double amplitude)
+{
+    const WAVEFORMATEX& f = *m_wave.m_pFormat;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        long double s = SineSample(i, frequency, amplitude, f.nSamplesPerSec);
+        auto v = static_cast<std::uint8_t>(TruncateToInteger(127 - s));
+        *dest++ = v;
+        if (f.nChannels == 2)
+            *dest++ = v;
+    }
+}
+
+void COndrelDoc::WriteSine16(std::uint8_t* dest, std::uint32_t frames, double frequency,
+                             double amplitude)
+{
+    const WAVEFORMATEX& f = *m_wave.m_pFormat;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        long double s = SineSample(i, frequency, amplitude, f.nSamplesPerSec);
+        auto v = static_cast<std::uint16_t>(TruncateToInteger(s));
+        const unsigned char le[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
+        std::memcpy(dest, le, 2);
+        dest += 2;
+        if (f.nChannels == 2) {
+            std::memcpy(dest, le, 2);
+            dest += 2;
+        }
+    }
+}
+
+namespace {
+// Swaps unit i with unit count - 1 - i for i below count / 2.
+template <std::size_t N>
+void ReverseUnits(std::uint8_t* dest, int count)
+{
+    int n = count / 2;
+    for (int i = 0; i < n; ++i) {
+        std::uint8_t* a = dest + static_cast<std::size_t>(i) * N;
+        std::uint8_t* b = dest + static_cast<std::size_t>(count - 1 - i) * N;
+        std::uint8_t tmp[N];
+        std::memcpy(tmp, a, N);
+        std::memcpy(a, b, N);
+        std::memcpy(b, tmp, N);
+    }
+}
+} // namespace
+
+void COndrelDoc::ReverseBytes(std::uint8_t* dest, int count) { ReverseUnits<1>(dest, count); }
+
+void COndrelDoc::ReverseWords(std::uint8_t* dest, int count) { ReverseUnits<2>(dest, count); }
+
+void COndrelDoc::ReverseWordFrames(std::uint8_t* dest, int count) { ReverseWords(dest, count); }
+
+void COndrelDoc::ReverseDwords(std::uint8_t* dest, int count) { ReverseUnits<4>(dest, count); }
+
+int COndrelDoc::GetFileType(const std::string& path) const { return ::GetFileType(path); }
+
+int COndrelDoc::SaveWaveFile(const std::string& path)
+{
+    std::string error;
+    if (!::SaveWaveFile(path, m_wave, error)) {
+        SetError(std::move(error));
+        return 0;
+    }
+    return 1;
+}
+
+int COndrelDoc::LoadWaveFile(const std::string& path)
+{
+    std::string error;
+    if (!::LoadWaveFile(path, m_wave, m_frame, error)) {
+        SetError(std::move(error));
+        return 0;
+    }
+    return 1;
+}

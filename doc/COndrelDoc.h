@@ -1,0 +1,85 @@
+#pragma once
+// The one document of the editor. It owns the audio (m_wave), decides what
+// opening and saving a file mean, and gives the view, the transport and the
+// effects their access to the audio. Offsets and lengths are byte counts
+// into the PCM block, in whole frames.
+
+#include "audio/CWaveData.h"
+#include "platform/Document.h"
+
+#include <cstdint>
+#include <string>
+
+class CCurrentFormat;
+
+class COndrelDoc : public CDocument {
+public:
+    // `frame` holds the program's current format; loading and recording
+    // tell it the document's format and size.
+    explicit COndrelDoc(CCurrentFormat& frame);
+
+    CWaveData m_wave;
+    int m_bCanUndo = 0; // 1 while the undo file holds the state before the last change
+
+    // Reads nothing: opening is done by LoadWaveFile.
+    void Serialize(CArchive& ar) override;
+    // A new document keeps the audio, its format and the undo flag; only the
+    // name and the modified flag are reset.
+    bool OnNewDocument() override;
+    // Opens a ".wav" file through LoadWaveFile and, on success, withdraws
+    // undo (the undo file belongs to the previous file). Another extension
+    // fails and withdraws undo. A failure leaves the audio, the current
+    // format and the modified flag as they were, with GetError set.
+    bool OnOpenDocument(const std::string& path) override;
+    // Saves a ".wav" name through SaveWaveFile and clears the modified flag;
+    // any other name fails with GetError set and writes nothing.
+    bool OnSaveDocument(const std::string& path) override;
+
+    virtual std::uint32_t GetDataSize() const;
+    // Locks the PCM block and returns its first byte (null without a block);
+    // always paired with UnlockData.
+    virtual std::uint8_t* LockData();
+    virtual void UnlockData();
+    virtual int HasData() const;
+
+    // The first steps of a recording: drops the current audio, reads the
+    // recording panel and allocates a block for time x bits x channels x
+    // rate / 8 bytes of the current format. Returns 0 when the block is
+    // ready, 1 when its size exceeds 32 bits or the memory cannot be had.
+    virtual int PrepareRecordingBlock();
+    // Adopts the end of a recording: `bytes` recorded bytes (when 0, the
+    // device position m_dwRecordedSamples in frames), never more than the
+    // block holds. Withdraws undo, shows the format, marks the document
+    // modified.
+    virtual void FinishRecording(std::uint32_t bytes);
+
+    // Write `frames` frames of a sine wave of `frequency` Hz and peak
+    // `amplitude` at `dest`, sample i being amplitude x sin(2 pi i frequency /
+    // rate) in extended precision, truncated toward zero: 8-bit data centred
+    // on 127 and running downward (127 - s), 16-bit data signed. Stereo
+    // frames get the value in both channels. Rate and channels come from the
+    // format record.
+    virtual void WriteSine8(std::uint8_t* dest, std::uint32_t frames, double frequency,
+                            double amplitude);
+    virtual void WriteSine16(std::uint8_t* dest, std::uint32_t frames, double frequency,
+                             double amplitude);
+    // Reverse the order of `count` units of 1, 2 (also 8-bit stereo frames)
+    // or 4 bytes; samples inside a unit keep their order.
+    virtual void ReverseBytes(std::uint8_t* dest, int count);
+    virtual void ReverseWords(std::uint8_t* dest, int count);
+    virtual void ReverseWordFrames(std::uint8_t* dest, int count);
+    virtual void ReverseDwords(std::uint8_t* dest, int count);
+
+    virtual int GetFileType(const std::string& path) const;
+    // Writes the audio to `path` (see SaveWaveFile in audio/WaveFile.h);
+    // 1 on success, 0 with GetError set.
+    virtual int SaveWaveFile(const std::string& path);
+    // Replaces the audio with the WAV file at `path` and shows its format
+    // and size; 1 on success, 0 with GetError set and nothing changed.
+    virtual int LoadWaveFile(const std::string& path);
+
+    CCurrentFormat& GetFrame() const { return m_frame; }
+
+private:
+    CCurrentFormat& m_frame;
+};
