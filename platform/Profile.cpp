@@ -1,5 +1,7 @@
 #include "platform/Profile.h"
 
+#include "platform/SafeFile.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -22,11 +24,6 @@ namespace {
 constexpr std::size_t kMaxFileSize = 16u * 1024u * 1024u;
 
 constexpr std::string_view kBlanks = " \t\r\f\v";
-
-std::string ErrnoText(int err)
-{
-    return std::generic_category().message(err);
-}
 
 bool IsBlank(char c)
 {
@@ -258,12 +255,6 @@ std::string DirName(const std::string& path)
     return path.substr(0, slash);
 }
 
-std::string BaseName(const std::string& path)
-{
-    std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // mkdir -p, giving 0700 to every folder it creates. Returns 0 or an errno.
 int MakeFolders(const std::string& dir)
 {
@@ -290,25 +281,6 @@ int MakeFolders(const std::string& dir)
     }
 }
 
-// The process umask, read without changing it (umask() itself is a
-// set-and-get that would race with other threads creating files).
-mode_t CurrentUmask()
-{
-    if (FILE* f = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        while (std::fgets(line, sizeof line, f)) {
-            if (std::strncmp(line, "Umask:", 6) == 0) {
-                std::fclose(f);
-                return static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8) & 0777);
-            }
-        }
-        std::fclose(f);
-    }
-    mode_t m = ::umask(022);
-    ::umask(m);
-    return m;
-}
-
 bool WriteAll(int fd, const std::string& data)
 {
     const char* p = data.data();
@@ -326,63 +298,28 @@ bool WriteAll(int fd, const std::string& data)
     return true;
 }
 
-// Replaces the file at path with data: write a temporary file in the same
-// folder, sync it, then rename it over the target, so that readers see the
-// old or the new file and never a partial one. Returns 0 or an errno.
-int ReplaceFile(const std::string& path, const std::string& data)
+// Replaces the file at path with data, so that readers see the old or the
+// new file and never a partial one. Returns an empty text or what failed.
+std::string ReplaceFile(const std::string& path, const std::string& data)
 {
-    // Write through a symbolic link (a settings file kept elsewhere and
-    // linked in) rather than replacing the link with a plain file.
-    std::string target = path;
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            target = real;
-            std::free(real);
-        }
+    if (int err = MakeFolders(DirName(path)))
+        return "cannot write " + path + ": " + ErrnoText(err);
+    CSafeSave save;
+    if (!save.Begin(path))
+        return save.GetError();
+    int fd = ::open(save.GetTempPath().c_str(), O_WRONLY | O_CLOEXEC);
+    int err = fd < 0 ? errno : 0;
+    if (fd >= 0) {
+        if (!WriteAll(fd, data))
+            err = errno;
+        if (::close(fd) != 0 && err == 0)
+            err = errno;
     }
-    if (BaseName(target).empty())
-        return EISDIR;
-
-    std::string dir = DirName(target);
-    if (int err = MakeFolders(dir))
-        return err;
-
-    mode_t mode;
-    if (::stat(target.c_str(), &st) == 0) {
-        if (!S_ISREG(st.st_mode))
-            return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        mode = st.st_mode & 07777;
-    } else {
-        mode = 0666 & ~CurrentUmask();
-    }
-
-    std::string tmpl = dir + "/." + BaseName(target) + ".XXXXXX";
-    std::vector<char> name(tmpl.begin(), tmpl.end());
-    name.push_back('\0');
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
-    if (fd < 0)
-        return errno;
-
-    int err = 0;
-    if (::fchmod(fd, mode) != 0 || !WriteAll(fd, data) || ::fsync(fd) != 0)
-        err = errno;
-    if (::close(fd) != 0 && err == 0)
-        err = errno;
-    if (err == 0 && ::rename(name.data(), target.c_str()) != 0)
-        err = errno;
-    if (err != 0) {
-        ::unlink(name.data());
-        return err;
-    }
-
-    // Make the rename itself durable; failure here does not undo the write.
-    int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return 0;
+    if (err != 0)
+        return "cannot write " + path + ": " + ErrnoText(err);
+    if (!save.Commit())
+        return save.GetError();
+    return {};
 }
 
 bool ValidSection(std::string_view s)
@@ -551,10 +488,8 @@ bool CProfile::WriteProfileString(const std::string& section, const std::string&
     std::string out = JoinLines(lines);
     if (out == data)  // same value already stored
         return true;
-    if (int err = ReplaceFile(m_path, out)) {
-        m_lastError = "cannot write " + m_path + ": " + ErrnoText(err);
-        return false;
-    }
+    m_lastError = ReplaceFile(m_path, out);
+    return m_lastError.empty();
     return true;
 }
 
@@ -584,11 +519,8 @@ bool CProfile::DeleteProfileKey(const std::string& section, const std::string& k
     for (auto it = loc.allKeyLines.rbegin(); it != loc.allKeyLines.rend(); ++it)
         lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(*it));
 
-    if (int err = ReplaceFile(m_path, JoinLines(lines))) {
-        m_lastError = "cannot write " + m_path + ": " + ErrnoText(err);
-        return false;
-    }
-    return true;
+    m_lastError = ReplaceFile(m_path, JoinLines(lines));
+    return m_lastError.empty();
 }
 
 const std::string& CProfile::GetLastError() const

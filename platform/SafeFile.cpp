@@ -1,6 +1,7 @@
 #include "platform/SafeFile.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +39,25 @@ std::string ResolveLinks(std::string path)
     return path;
 }
 
+// The process umask, read without changing it (umask() is a set-and-get
+// that would race with other threads creating files).
+mode_t CurrentUmask()
+{
+    if (std::FILE* f = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) {
+            if (std::strncmp(line, "Umask:", 6) == 0) {
+                std::fclose(f);
+                return static_cast<mode_t>(std::strtoul(line + 6, nullptr, 8) & 0777);
+            }
+        }
+        std::fclose(f);
+    }
+    mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
 bool FsyncPath(const std::string& path, int oflags)
 {
     int fd = ::open(path.c_str(), oflags | O_CLOEXEC);
@@ -65,7 +85,7 @@ bool CSafeSave::Begin(const std::string& target)
     std::string templ = folder + "/." + base + ".ondrel-XXXXXX";
     int fd = ::mkstemp(templ.data());
     if (fd < 0) {
-        m_strError = "cannot create a file in " + folder + ": " + ErrnoText(errno);
+        m_strError = "cannot write " + m_strTarget + ": " + ErrnoText(errno);
         return false;
     }
     ::close(fd);
@@ -86,9 +106,7 @@ bool CSafeSave::Commit()
     if (::stat(m_strTarget.c_str(), &st) == 0) {
         mode = st.st_mode & 07777;
     } else {
-        mode_t mask = ::umask(0);
-        ::umask(mask);
-        mode = 0666 & ~mask;
+        mode = 0666 & ~CurrentUmask();
     }
     if (::chmod(m_strTemp.c_str(), mode) != 0 || !FsyncPath(m_strTemp, O_RDONLY)) {
         m_strError = "cannot write " + m_strTarget + ": " + ErrnoText(errno);

@@ -77,5 +77,5 @@ TEST(SafeSave, AFolderThatCannotTakeFilesFailsAtBegin)
     WriteAll(dir / "notafolder", std::string("x"));
     CSafeSave save;
     EXPECT_FALSE(save.Begin(dir / "notafolder/out.wav"));
-    EXPECT_NE(save.GetError().find("cannot create"), std::string::npos);
+    EXPECT_EQ(save.GetError(), "cannot write " + (dir / "notafolder/out.wav") + ": Not a directory");
 }
