@@ -32,11 +32,13 @@ public:
     std::uint64_t m_nLength = 0; // file length (reading) or bytes written
     bool m_bError = false;
 
-    bool FlushWrites()
+    // Writes all `bytes` bytes straight to the file; on failure marks the
+    // handle as failed (errno tells why).
+    bool WriteFully(const unsigned char* src, std::size_t bytes)
     {
         std::size_t done = 0;
-        while (done < m_nBufEnd) {
-            ssize_t n = ::write(m_fd, m_pBuffer.get() + done, m_nBufEnd - done);
+        while (done < bytes) {
+            ssize_t n = ::write(m_fd, src + done, bytes - done);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
@@ -47,6 +49,13 @@ public:
             }
             done += static_cast<std::size_t>(n);
         }
+        return true;
+    }
+
+    bool FlushWrites()
+    {
+        if (!WriteFully(m_pBuffer.get(), m_nBufEnd))
+            return false;
         m_nBufEnd = 0;
         return true;
     }
@@ -136,21 +145,9 @@ public:
             std::memcpy(m_pBuffer.get() + m_nBufEnd, src, want);
             m_nBufEnd += want;
         } else {
-            if (!FlushWrites())
+            // Large writes go straight from the caller's memory.
+            if (!FlushWrites() || !WriteFully(src, want))
                 return -1;
-            std::size_t done = 0;
-            while (done < want) {
-                ssize_t n = ::write(m_fd, src + done, want - done);
-                if (n < 0 && errno == EINTR)
-                    continue;
-                if (n <= 0) {
-                    if (n == 0)
-                        errno = EIO;
-                    m_bError = true;
-                    return -1;
-                }
-                done += static_cast<std::size_t>(n);
-            }
         }
         m_nPos += want;
         m_nLength = std::max(m_nLength, m_nPos);

@@ -147,9 +147,8 @@ TEST_F(WaveFileTest, AcceptsTheLayoutsOtherToolsWrite)
 {
     const PcmFormat stereo16{2, 44100, 16};
     const Bytes data = Ramp(40);
-    Bytes oddList, evenList;
-    PutTag(oddList, "INFO");
-    oddList.push_back('x');
+    const Bytes oddList = OddListBody();
+    Bytes evenList;
     PutTag(evenList, "INFO");
     PutTag(evenList, "ISFT");
 
@@ -256,6 +255,12 @@ TEST_F(WaveFileTest, RefusedFilesFailCleanlyAndChangeNothing)
         EXPECT_FALSE(error.empty()) << c.name;
         EXPECT_TRUE(Snapshot(wave, frame) == before) << c.name;
     }
+    // A size the file cannot hold is refused before any memory is sought.
+    GlobalSetAllocLimit(1 << 20);
+    EXPECT_EQ(Load(claimsHuge), 0);
+    GlobalSetAllocLimit(0);
+    EXPECT_NE(error.find("holds only 8"), std::string::npos) << error;
+
     error.clear();
     EXPECT_EQ(LoadWaveFile(dir / "missing.wav", wave, frame, error), 0);
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
@@ -264,9 +269,7 @@ TEST_F(WaveFileTest, RefusedFilesFailCleanlyAndChangeNothing)
 
 TEST_F(WaveFileTest, EveryTruncationFailsCleanly)
 {
-    Bytes list;
-    PutTag(list, "INFO");
-    list.push_back('x');
+    const Bytes list = OddListBody();
     Bytes chunks;
     PutChunk(chunks, "fmt ", FmtBody(PcmFormat{2, 11025, 8}));
     PutChunk(chunks, "LIST", list);

@@ -37,9 +37,7 @@ TEST(Cli, InfoPrintsTheFormatOnOneLine)
 TEST(Cli, CopyRewritesInThe44ByteLayout)
 {
     CTempDir dir;
-    Bytes list;
-    PutTag(list, "INFO");
-    list.push_back('x');
+    const Bytes list = OddListBody();
     Bytes chunks;
     PutChunk(chunks, "fmt ", FmtBody(PcmFormat{1, 11025, 8}));
     PutChunk(chunks, "LIST", list);

@@ -47,6 +47,15 @@ inline Bytes SimpleWave(const PcmFormat& f, const Bytes& data)
     return RiffWave(chunks);
 }
 
+// The body of a LIST chunk of odd size (5 bytes), as other tools write them.
+inline Bytes OddListBody()
+{
+    Bytes b;
+    PutTag(b, "INFO");
+    b.push_back('x');
+    return b;
+}
+
 // The bytes 0, 1, 2, ... n-1 (mod 256): every offset recognisable.
 inline Bytes Ramp(std::size_t n)
 {
