@@ -4,6 +4,8 @@
 // overridable steps of new, open and save. It knows nothing of windows;
 // failures are returned with a text in GetError for the caller to show.
 
+#include "platform/CCmdTarget.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -18,6 +20,9 @@ public:
     // `sender` is the view that caused the change (or null); `lHint` and
     // `pHint` say what changed (0 and null: everything).
     virtual void OnUpdate(CView* sender, std::intptr_t lHint, void* pHint) = 0;
+    // Called when the view first shows a document, and again after each new
+    // or opened one; the base brings the view up to date.
+    virtual void OnInitialUpdate() { OnUpdate(nullptr, 0, nullptr); }
 };
 
 // A file open for the document's Serialize: loading or storing.
@@ -37,7 +42,7 @@ private:
     Mode m_mode;
 };
 
-class CDocument {
+class CDocument : public CCmdTarget {
 public:
     CDocument() = default;
     CDocument(const CDocument&) = delete;

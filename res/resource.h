@@ -22,3 +22,75 @@ constexpr unsigned ID_INDICATOR_SELFREQ = 61449;
 // Strings of the recording panel.
 constexpr unsigned IDS_ZERO_INVALID = 61447;
 constexpr unsigned IDS_REC_TIME_NOT_NUMBER = 61450;
+constexpr unsigned IDS_SAVE_NOT_WAV = 61451;
+
+// The program's own commands.
+constexpr unsigned ID_PCM_RECORD = 32771;
+constexpr unsigned ID_PCM_PLAY = 32772;
+constexpr unsigned ID_PCM_STOP = 32773;
+constexpr unsigned ID_EFFECT_ECHO = 32779;
+constexpr unsigned ID_EFFECT_REVERSE = 32780;
+constexpr unsigned ID_PCM_DEVICE = 32784;
+constexpr unsigned ID_EDIT_DELETE = 32785;
+constexpr unsigned ID_EFFECT_VIBRATO = 32793;
+constexpr unsigned ID_EFFECT_CHORUS = 32794;
+constexpr unsigned ID_EFFECT_TREMOLO = 32795;
+constexpr unsigned ID_EFFECT_VOICE = 32796;
+constexpr unsigned ID_EFFECT_SINE = 32797;
+constexpr unsigned ID_PAGE_LAYOUT = 32895;
+
+// Standard commands of the document/view framework.
+constexpr unsigned ID_FILE_NEW = 57600;
+constexpr unsigned ID_FILE_OPEN = 57601;
+constexpr unsigned ID_FILE_SAVE = 57603;
+constexpr unsigned ID_FILE_SAVE_AS = 57604;
+constexpr unsigned ID_FILE_PRINT_SETUP = 57606;
+constexpr unsigned ID_FILE_PRINT = 57607;
+constexpr unsigned ID_FILE_PRINT_DIRECT = 57608;
+constexpr unsigned ID_FILE_PRINT_PREVIEW = 57609;
+constexpr unsigned ID_FILE_MRU_FILE1 = 57616; // 57616..57631: recent-file slots
+constexpr unsigned ID_FILE_MRU_LAST = 57631;
+constexpr unsigned ID_EDIT_COPY = 57634;
+constexpr unsigned ID_EDIT_CUT = 57635;
+constexpr unsigned ID_EDIT_PASTE = 57637;
+constexpr unsigned ID_EDIT_UNDO = 57643;
+constexpr unsigned ID_APP_ABOUT = 57664;
+constexpr unsigned ID_APP_EXIT = 57665;
+constexpr unsigned ID_HELP_FINDER = 57667;
+constexpr unsigned ID_CONTEXT_HELP = 57669;
+constexpr unsigned ID_HELP = 57670;
+constexpr unsigned ID_DEFAULT_HELP = 57671;
+constexpr unsigned ID_NEXT_PANE = 57680;
+constexpr unsigned ID_PREV_PANE = 57681;
+constexpr unsigned ID_VIEW_TOOLBAR = 59392;
+constexpr unsigned ID_VIEW_STATUS_BAR = 59393;
+
+// Status-bar panes of the framework.
+constexpr unsigned ID_SEPARATOR = 0;
+constexpr unsigned ID_INDICATOR_CAPS = 59137;
+constexpr unsigned ID_INDICATOR_NUM = 59138;
+constexpr unsigned ID_INDICATOR_SCRL = 59139;
+
+// Resources.
+constexpr unsigned IDR_MAINFRAME = 128;
+constexpr unsigned IDD_ABOUTBOX = 100;
+
+// Strings of the framework.
+constexpr unsigned AFX_IDS_APP_TITLE = 57344;
+constexpr unsigned AFX_IDS_IDLEMESSAGE = 57345;
+constexpr unsigned AFX_IDS_OPENFILE = 61440;
+constexpr unsigned AFX_IDS_SAVEFILE = 61441;
+constexpr unsigned AFX_IDS_ALLFILTER = 61442;
+constexpr unsigned AFX_IDS_UNTITLED = 61443;
+constexpr unsigned AFX_IDS_PRINTONPORT = 61504;
+constexpr unsigned AFX_IDS_ONEPAGE = 61505;
+constexpr unsigned AFX_IDS_TWOPAGE = 61506;
+constexpr unsigned AFX_IDS_PRINTPAGENUM = 61507;
+constexpr unsigned AFX_IDS_PREVIEWPAGEDESC = 61508;
+constexpr unsigned AFX_IDP_FAILED_TO_OPEN_DOC = 61697;
+constexpr unsigned AFX_IDP_FAILED_TO_SAVE_DOC = 61698;
+constexpr unsigned AFX_IDP_ASK_TO_SAVE = 61699;
+constexpr unsigned AFX_IDP_FAILED_TO_START_PRINT = 61702;
+constexpr unsigned AFX_IDP_PARSE_INT = 61712;
+constexpr unsigned AFX_IDP_PARSE_REAL = 61713;
+constexpr unsigned AFX_IDP_PARSE_REAL_RANGE = 61715;

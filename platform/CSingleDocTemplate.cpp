@@ -1,0 +1,120 @@
+#include "platform/CSingleDocTemplate.h"
+
+#include "platform/CRecentFileList.h"
+#include "platform/Document.h"
+#include "platform/MessageBox.h"
+#include "res/Strings.h"
+#include "res/resource.h"
+
+#include <QFileInfo>
+#include <QWidget>
+
+CSingleDocTemplate::CSingleDocTemplate(CDocument& doc, QWidget& frame, CRecentFileList* mru)
+    : m_doc(doc), m_frame(frame), m_pMru(mru)
+{
+}
+
+QString CSingleDocTemplate::GetDocumentName() const
+{
+    return m_doc.GetTitle().empty() ? AfxLoadString(AFX_IDS_UNTITLED)
+                                    : QString::fromStdString(m_doc.GetTitle());
+}
+
+void CSingleDocTemplate::UpdateFrameTitle()
+{
+    m_frame.setWindowTitle(AfxLoadString(AFX_IDS_APP_TITLE) + QStringLiteral(" - ") + GetDocumentName());
+}
+
+void CSingleDocTemplate::InitialUpdateViews()
+{
+    for (CView* view : m_doc.GetViews())
+        view->OnInitialUpdate();
+    UpdateFrameTitle();
+}
+
+bool CSingleDocTemplate::OpenDocumentFile(const QString& path)
+{
+    if (!path.isEmpty()) {
+        // The file already open is not opened again.
+        const QString full = QFileInfo(path).absoluteFilePath();
+        if (!m_doc.GetPathName().empty() && full == QString::fromStdString(m_doc.GetPathName()))
+            return true;
+    }
+    if (!SaveModified())
+        return false;
+    if (path.isEmpty()) {
+        if (!m_doc.OnNewDocument())
+            return false;
+        m_doc.SetTitle(std::string());
+        InitialUpdateViews();
+        return true;
+    }
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (!m_doc.OnOpenDocument(full.toStdString())) {
+        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_OPEN_DOC) + QLatin1Char('\n') +
+                      QString::fromStdString(m_doc.GetError()));
+        return false;
+    }
+    m_doc.SetPathName(full.toStdString());
+    if (m_pMru)
+        m_pMru->Add(full);
+    InitialUpdateViews();
+    return true;
+}
+
+void CSingleDocTemplate::OnFileOpen()
+{
+    const QString path = AfxGetFileName(true, QString::fromStdString(m_doc.GetPathName()));
+    if (!path.isEmpty())
+        OpenDocumentFile(path);
+}
+
+bool CSingleDocTemplate::OnFileSave() { return DoSave(QString::fromStdString(m_doc.GetPathName()), true); }
+
+bool CSingleDocTemplate::OnFileSaveAs() { return DoSave(QString(), true); }
+
+bool CSingleDocTemplate::DoSave(QString path, bool bReplace)
+{
+    if (path.isEmpty()) {
+        QString initial = QString::fromStdString(m_doc.GetPathName());
+        if (initial.isEmpty())
+            initial = GetDocumentName() + QStringLiteral(".wav");
+        path = AfxGetFileName(false, initial);
+        if (path.isEmpty())
+            return false; // cancelled
+        if (QFileInfo(path).suffix().isEmpty())
+            path += QStringLiteral(".wav");
+        else if (QFileInfo(path).suffix().compare(QLatin1String("wav"), Qt::CaseInsensitive) != 0) {
+            AfxMessageBox(AfxFormatString(IDS_SAVE_NOT_WAV, path));
+            return false;
+        }
+    }
+    const QString full = QFileInfo(path).absoluteFilePath();
+    if (!m_doc.OnSaveDocument(full.toStdString())) {
+        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_SAVE_DOC) + QLatin1Char('\n') +
+                      QString::fromStdString(m_doc.GetError()));
+        return false;
+    }
+    if (bReplace) {
+        m_doc.SetPathName(full.toStdString());
+        if (m_pMru)
+            m_pMru->Add(full);
+        UpdateFrameTitle();
+    }
+    return true;
+}
+
+bool CSingleDocTemplate::SaveModified()
+{
+    if (!m_doc.IsModified())
+        return true;
+    switch (AfxMessageBox(AfxFormatString(AFX_IDP_ASK_TO_SAVE, GetDocumentName()),
+                          MB_YESNOCANCEL | MB_ICONEXCLAMATION)) {
+    case IDYES:
+        return OnFileSave();
+    case IDNO:
+        return true;
+    default:
+        return false;
+    }
+}

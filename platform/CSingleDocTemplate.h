@@ -1,0 +1,55 @@
+#pragma once
+// The single-document template: one document, one frame window and its
+// views, created once and reused by every new and opened file. It carries
+// the framework's file flows: new, open, save, save as, and the question
+// whether to save a modified document before it is replaced or closed.
+
+#include <QString>
+
+class CDocument;
+class CRecentFileList;
+class QWidget;
+
+class CSingleDocTemplate {
+public:
+    // `frame` shows the caption "<application> - <document name>"; `mru`
+    // (may be null) records opened and saved files.
+    CSingleDocTemplate(CDocument& doc, QWidget& frame, CRecentFileList* mru);
+
+    CDocument& GetDocument() const { return m_doc; }
+
+    // Opens `path` into the document, or starts a new document when `path`
+    // is empty, after asking to save a modified document. A file that fails
+    // to open is reported ("ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。") and leaves the
+    // document, its name and the readouts as they were. Returns true when
+    // the document now holds the file (or the new document).
+    bool OpenDocumentFile(const QString& path);
+
+    bool OnFileNew() { return OpenDocumentFile(QString()); }
+    // Asks for a file with the open dialog and opens it.
+    void OnFileOpen();
+    // Saves under the document's path, or asks for a name when it has none.
+    bool OnFileSave();
+    // Asks for a name and saves under it; the document takes the new name.
+    bool OnFileSaveAs();
+
+    // When the document is modified, asks "%1 への変更を保存しますか?":
+    // はい saves (false when the save fails), いいえ goes on without saving,
+    // キャンセル stops. Returns true when the caller may go on.
+    bool SaveModified();
+
+    // The document's name as shown: its title, or "無題" for a new one.
+    QString GetDocumentName() const;
+    void UpdateFrameTitle();
+
+private:
+    // Saves to `path`, or asks for a name when it is empty. A name without
+    // an extension gets ".wav"; another extension is refused with a
+    // message. With `bReplace` the document takes the name.
+    bool DoSave(QString path, bool bReplace);
+    void InitialUpdateViews();
+
+    CDocument& m_doc;
+    QWidget& m_frame;
+    CRecentFileList* m_pMru;
+};
