@@ -16,6 +16,7 @@ HGLOBAL CWaveData::Allocate(std::uint32_t bytes)
 {
     m_dwDataSize = 0;
     m_hData = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    NoteDataChanged();
     return m_hData;
 }
 
@@ -24,6 +25,7 @@ void CWaveData::FreeData()
     if (m_hData) {
         GlobalUnlock(m_hData);
         m_hData = GlobalFree(m_hData);
+        NoteDataChanged();
     }
 }
 
@@ -61,6 +63,7 @@ int CWaveData::ReadData(HMMIO file, std::uint32_t bytes)
         return 0;
     m_dwDataSize = bytes;
     m_bHasData = 1;
+    NoteDataChanged();
     return 1;
 }
 
@@ -87,4 +90,5 @@ void CWaveData::AdoptFrom(CWaveData& other)
     m_hData = std::exchange(other.m_hData, nullptr);
     m_dwDataSize = std::exchange(other.m_dwDataSize, 0);
     m_bHasData = 1;
+    NoteDataChanged();
 }

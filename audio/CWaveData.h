@@ -25,6 +25,7 @@ public:
     std::uint32_t m_dwDataSize = 0;            // valid bytes at the start of the block
     std::uint32_t m_dwRecordedSamples = 0;     // input position in frames when recording stopped
     int m_bHasData = 0;                        // 1 once data was read or recording started
+    std::uint64_t m_nDataVersion = 0;          // changes with every change of the data (see NoteDataChanged)
 
     // Sets m_dwDataSize to 0 and allocates a new block of `bytes` bytes
     // (content unspecified) without releasing the one held. Returns the new
@@ -54,6 +55,12 @@ public:
     // Writes the valid bytes to the file's current position; 1 when all of
     // them were written, else 0.
     virtual int WriteData(HMMIO file);
+
+    // Records that the data (bytes, size, format or block) changed, so that
+    // anything computed from it (the overview's summary) is computed anew.
+    // Every operation that writes into the block calls it; Allocate,
+    // FreeData, ReadData and AdoptFrom do so themselves.
+    void NoteDataChanged() { ++m_nDataVersion; }
 
     // Takes the format, the block and the valid size of `other` (which is
     // left without a block) in place of its own, releasing the old block,

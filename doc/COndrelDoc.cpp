@@ -87,6 +87,7 @@ void COndrelDoc::FinishRecording(std::uint32_t bytes)
     // The valid size never exceeds the block the device filled.
     std::uint64_t block = GlobalSize(m_wave.m_hData);
     m_wave.m_dwDataSize = static_cast<std::uint32_t>(size < block ? size : block);
+    m_wave.NoteDataChanged();
     m_bCanUndo = 0;
     m_frame.SetFormat(f.nSamplesPerSec, f.nChannels, f.wBitsPerSample);
     SetModifiedFlag(true);

@@ -23,6 +23,27 @@
 #include <QToolBar>
 #include <QWhatsThis>
 
+#if defined(ONDREL_HAVE_X11)
+#include <QGuiApplication>
+#include <X11/XKBlib.h>
+#endif
+
+namespace {
+// Bit 0 Caps Lock, bit 1 Num Lock, bit 2 Scroll Lock, as far as the
+// platform can tell (0 where it cannot).
+unsigned QueryLockIndicators()
+{
+#if defined(ONDREL_HAVE_X11)
+    if (auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr) {
+        unsigned state = 0;
+        if (Display* display = x11->display(); display && XkbGetIndicatorState(display, XkbUseCoreKbd, &state) == Success)
+            return state & 0x7u;
+    }
+#endif
+    return 0;
+}
+} // namespace
+
 CMainFrame::CMainFrame()
 {
     setWindowIcon(CreateAppIcon());
@@ -135,6 +156,7 @@ void CMainFrame::CreateToolBar()
         }
         QAction* action = CommandAction(button.nID);
         action->setIcon(ToolBarIcon(button.nImage));
+        action->setIconVisibleInMenu(false); // menus stay text only
         m_pToolBar->addAction(action);
     }
     addToolBar(Qt::TopToolBarArea, m_pToolBar);
@@ -239,6 +261,20 @@ void CMainFrame::OnIdle()
     }
     for (QAction* action : m_mruActions)
         action->setEnabled(IsHandled(action->data().toUInt()));
+    UpdateLockIndicators();
+}
+
+void CMainFrame::UpdateLockIndicators()
+{
+    // Only the X11 keyboard extension tells programs the lock states; on
+    // other platforms the three panes stay blank.
+    const unsigned state = QueryLockIndicators();
+    const unsigned ids[] = {ID_INDICATOR_CAPS, ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
+    for (int i = 0; i < 3; ++i) {
+        const QString text = (state & (1u << i)) ? AfxLoadString(ids[i]) : QString();
+        if (m_panes[3 + i]->text() != text)
+            m_panes[3 + i]->setText(text);
+    }
 }
 
 void CMainFrame::UpdateRecentFileMenu()

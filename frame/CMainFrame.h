@@ -81,6 +81,7 @@ private:
     void CreateRecordPanel();
     void RegisterCommands();
     void UpdateRecentFileMenu();
+    void UpdateLockIndicators();
     bool RouteCmdMsg(unsigned nID, CCmdUI* pCmdUI);
     bool IsHandled(unsigned nID) const;
 
