@@ -4,6 +4,7 @@
 #include "doc/COndrelDoc.h"
 #include "frame/CMainFrame.h"
 #include "platform/CSingleDocTemplate.h"
+#include "platform/MessageBox.h"
 #include "res/resource.h"
 #include "view/COndrelView.h"
 
@@ -49,9 +50,17 @@ bool COndrelApp::InitInstance(const QStringList& args)
     m_pTemplate = std::make_unique<CSingleDocTemplate>(*m_pDoc, *m_pFrame, &m_mru);
     m_pFrame->SetCloseHandler([this] { return m_pTemplate->SaveModified(); });
 
-    // Saving belongs to the document.
+    // Saving and undo belong to the document; failures are told here.
     m_pDoc->OnCommand(ID_FILE_SAVE, [this] { m_pTemplate->OnFileSave(); });
     m_pDoc->OnCommand(ID_FILE_SAVE_AS, [this] { m_pTemplate->OnFileSaveAs(); });
+    m_pDoc->OnCommand(ID_EDIT_UNDO, [this] {
+        if (!m_pDoc->OnEditUndo())
+            AfxMessageBox(QString::fromStdString(m_pDoc->GetError()));
+    });
+    m_pDoc->OnUpdateCommand(ID_EDIT_UNDO, [this](CCmdUI* ui) {
+        // Nothing may replace the data while a sound device holds it.
+        ui->Enable(m_pDoc->CanUndo() && m_pView->m_nTransport == 0);
+    });
 
     // One optional file; anything after it is ignored.
     const QString file = args.size() > 1 ? args[1] : QString();

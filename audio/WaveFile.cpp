@@ -122,7 +122,7 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
     return 1;
 }
 
-int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error)
+int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error, bool bDurable)
 {
     // The RIFF size field holds the data size plus 36 in 32 bits.
     if (wave.m_dwDataSize > UINT32_MAX - 36) {
@@ -166,7 +166,7 @@ int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error)
         error = "cannot write " + path + ": " + ErrnoText(err);
         return 0; // the temporary file goes with `save`
     }
-    if (!save.Commit()) {
+    if (!save.Commit(bDurable)) {
         error = save.GetError();
         return 0;
     }

@@ -27,5 +27,9 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
 // Writes `wave` to `path` in the 44-byte-header layout (the first 16 bytes of
 // the format record, then the valid data bytes). The file is replaced only
 // once every byte is on the disk: on failure returns 0 with `error` set and
-// the old file, if any, is left byte for byte as it was.
-int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error);
+// the old file, if any, is left byte for byte as it was. With `bDurable`
+// false the file is not flushed to the disk (see CSafeSave::Commit): for the
+// undo copy, which is thrown away at exit and would otherwise cost a flush
+// of the whole audio before every change.
+int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error,
+                 bool bDurable = true);

@@ -2,7 +2,9 @@
 
 #include "audio/WaveFile.h"
 #include "frame/CCurrentFormat.h"
+#include "platform/ProcessCache.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -167,10 +169,10 @@ void COndrelDoc::ReverseDwords(std::uint8_t* dest, int count) { ReverseUnits<4>(
 
 int COndrelDoc::GetFileType(const std::string& path) const { return ::GetFileType(path); }
 
-int COndrelDoc::SaveWaveFile(const std::string& path)
+int COndrelDoc::SaveWaveFile(const std::string& path, bool bDurable)
 {
     std::string error;
-    if (!::SaveWaveFile(path, m_wave, error)) {
+    if (!::SaveWaveFile(path, m_wave, error, bDurable)) {
         SetError(std::move(error));
         return 0;
     }
@@ -184,5 +186,56 @@ int COndrelDoc::LoadWaveFile(const std::string& path)
         SetError(std::move(error));
         return 0;
     }
+    return 1;
+}
+
+bool COndrelDoc::GetUndoFilePath(std::string& path)
+{
+    std::string error;
+    std::string folder = ProcessCacheFolder(&error);
+    if (folder.empty()) {
+        SetError(std::move(error));
+        return false;
+    }
+    path = folder + "/undo$$$.wav";
+    return true;
+}
+
+int COndrelDoc::DeleteRange(std::uint32_t offset, std::uint32_t length)
+{
+    const std::uint32_t size = m_wave.m_dwDataSize;
+    offset = std::min(offset, size);
+    length = std::min(length, size - offset);
+    if (length == 0)
+        return 1;
+
+    // The undo copy needs no flush: it only has to outlive this run. When it
+    // cannot be written the deletion is refused, so no change is ever made
+    // that could not be undone.
+    std::string undoPath;
+    if (!GetUndoFilePath(undoPath) || !SaveWaveFile(undoPath, /*bDurable*/ false)) {
+        SetError("the undo copy could not be written: " + GetError());
+        return 0;
+    }
+
+    std::uint8_t* p = LockData();
+    std::memmove(p + offset, p + offset + length, size - offset - length);
+    UnlockData();
+    m_wave.m_dwDataSize = size - length;
+    m_wave.NoteDataChanged();
+
+    m_bCanUndo = 1;
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr);
+    return 1;
+}
+
+int COndrelDoc::OnEditUndo()
+{
+    std::string undoPath;
+    if (!GetUndoFilePath(undoPath) || !LoadWaveFile(undoPath))
+        return 0;
+    m_bCanUndo = 0;
+    UpdateAllViews(nullptr);
     return 1;
 }

@@ -71,12 +71,37 @@ public:
     virtual void ReverseDwords(std::uint8_t* dest, int count);
 
     virtual int GetFileType(const std::string& path) const;
-    // Writes the audio to `path` (see SaveWaveFile in audio/WaveFile.h);
-    // 1 on success, 0 with GetError set.
-    virtual int SaveWaveFile(const std::string& path);
+    // Writes the audio to `path` (see SaveWaveFile in audio/WaveFile.h;
+    // `bDurable` false skips flushing it to the disk); 1 on success, 0 with
+    // GetError set. The modified flag is left alone.
+    virtual int SaveWaveFile(const std::string& path, bool bDurable = true);
     // Replaces the audio with the WAV file at `path` and shows its format
     // and size; 1 on success, 0 with GetError set and nothing changed.
     virtual int LoadWaveFile(const std::string& path);
+
+    // Where the undo copy is kept: "undo$$$.wav" in this process's cache
+    // folder (platform/ProcessCache.h). False with GetError set when that
+    // folder cannot be had.
+    bool GetUndoFilePath(std::string& path);
+
+    // Deletes `length` bytes at byte `offset`, both cut to the valid data.
+    // First the whole audio is written to the undo file; when that fails,
+    // returns 0 with GetError set and nothing changed. Then the bytes after
+    // the range move down over it and the valid size drops by `length` (the
+    // block keeps its size); undo is offered, the document is marked
+    // modified and the views are updated. Returns 1, also for an empty range,
+    // which changes nothing.
+    virtual int DeleteRange(std::uint32_t offset, std::uint32_t length);
+
+    // The Undo command: brings back the audio and its format from the undo
+    // file, shows them and withdraws undo. The modified flag, title and path
+    // stay as they are. Returns 1, or 0 with GetError set and nothing changed
+    // (undo stays offered) when the file cannot be loaded.
+    virtual int OnEditUndo();
+
+    // Whether Undo can run: there is audio and the undo file holds the state
+    // before the last change.
+    bool CanUndo() const { return HasData() == 1 && m_bCanUndo == 1; }
 
     CCurrentFormat& GetFrame() const { return m_frame; }
 

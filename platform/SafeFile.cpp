@@ -93,7 +93,7 @@ bool CSafeSave::Begin(const std::string& target)
     return true;
 }
 
-bool CSafeSave::Commit()
+bool CSafeSave::Commit(bool bDurable)
 {
     if (m_strTemp.empty()) {
         m_strError = "nothing to save";
@@ -108,7 +108,7 @@ bool CSafeSave::Commit()
     } else {
         mode = 0666 & ~CurrentUmask();
     }
-    if (::chmod(m_strTemp.c_str(), mode) != 0 || !FsyncPath(m_strTemp, O_RDONLY)) {
+    if (::chmod(m_strTemp.c_str(), mode) != 0 || (bDurable && !FsyncPath(m_strTemp, O_RDONLY))) {
         m_strError = "cannot write " + m_strTarget + ": " + ErrnoText(errno);
         Abort();
         return false;
@@ -120,7 +120,8 @@ bool CSafeSave::Commit()
     }
     m_strTemp.clear();
     // Make the rename itself durable; a failure here cannot undo it.
-    FsyncPath(FolderOf(m_strTarget), O_RDONLY | O_DIRECTORY);
+    if (bDurable)
+        FsyncPath(FolderOf(m_strTarget), O_RDONLY | O_DIRECTORY);
     return true;
 }
 

@@ -25,8 +25,10 @@ public:
     // Flushes the temporary file to the disk, gives it the permission bits
     // of the file it replaces (or the default ones for a new file), renames
     // it over the target and flushes the folder. Returns false with GetError
-    // set, and removes the temporary file, when any step fails.
-    bool Commit();
+    // set, and removes the temporary file, when any step fails. With
+    // `bDurable` false both flushes are skipped, for scratch files that need
+    // not survive a crash: the rename still replaces the target in one step.
+    bool Commit(bool bDurable = true);
 
     // Removes the temporary file; the target is left as it was.
     void Abort();

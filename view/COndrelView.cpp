@@ -2,20 +2,216 @@
 
 #include "doc/COndrelDoc.h"
 #include "frame/CCurrentFormat.h"
+#include "platform/MessageBox.h"
+#include "res/resource.h"
 
-COndrelView::COndrelView(COndrelDoc& doc, QWidget* parent) : QWidget(parent), m_doc(doc)
+#include <QMouseEvent>
+#include <QPainter>
+#include <QScrollBar>
+
+namespace {
+constexpr int kScrollRange = 1000;
+
+COLORREF FromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
+
+CDrawSurface SurfaceOn(QImage& image)
 {
-    setAutoFillBackground(true);
+    return CDrawSurface(reinterpret_cast<std::uint32_t*>(image.bits()), image.width(), image.height(),
+                        static_cast<int>(image.bytesPerLine() / 4));
+}
+} // namespace
+
+COndrelView::COndrelView(COndrelDoc& doc, QWidget* parent)
+    : QWidget(parent), CWaveViewCore(doc), m_doc(doc), m_pScroll(new QScrollBar(Qt::Horizontal, this))
+{
+    setAttribute(Qt::WA_OpaquePaintEvent); // every paint covers the whole client area
+    setMouseTracking(true);                // moves arrive with no button held too
+    setMinimumSize(64, 64);
+    m_pScroll->setRange(0, kScrollRange);
+    m_pScroll->setPageStep(10);
+    m_pScroll->hide(); // shown by the first initial update
+    connect(m_pScroll, &QScrollBar::actionTriggered, this, &COndrelView::OnScrollAction);
+    connect(m_pScroll, &QScrollBar::sliderReleased, this,
+            [this] { HScroll(SB_THUMBPOSITION, m_pScroll->sliderPosition()); });
+    ReadSystemColors();
     m_doc.AddView(this);
+
+    OnCommand(ID_EDIT_DELETE, [this] { OnEditDelete(); });
+    OnUpdateCommand(ID_EDIT_DELETE, [this](CCmdUI* ui) {
+        // Nothing may change the data while a sound device holds it.
+        ui->Enable(GetSelectionLength() != 0 && m_nTransport == 0);
+    });
 }
 
 COndrelView::~COndrelView() { m_doc.RemoveView(this); }
 
-void COndrelView::OnUpdate(CView*, std::intptr_t, void*) { update(); }
+void COndrelView::ReadSystemColors()
+{
+    const QPalette pal = palette();
+    m_colors.menu = FromQColor(pal.color(QPalette::Window));
+    m_colors.btnHighlight = FromQColor(pal.color(QPalette::Light));
+    m_colors.btnShadow = FromQColor(pal.color(QPalette::Dark));
+    m_colors.nFrameMetric = 4;
+}
+
+void COndrelView::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::PaletteChange || e->type() == QEvent::StyleChange) {
+        ReadSystemColors();
+        Invalidate();
+    }
+    QWidget::changeEvent(e);
+}
+
+QSize COndrelView::ClientSize() const
+{
+    const int bar = m_pScroll->isHidden() ? 0 : m_pScroll->sizeHint().height();
+    return QSize(width(), std::max(0, height() - bar));
+}
+
+void COndrelView::LayoutScrollBar()
+{
+    const int bar = m_pScroll->sizeHint().height();
+    m_pScroll->setGeometry(0, height() - bar, width(), bar);
+}
+
+void COndrelView::resizeEvent(QResizeEvent* e)
+{
+    LayoutScrollBar();
+    Invalidate();
+    QWidget::resizeEvent(e);
+}
+
+void COndrelView::Invalidate()
+{
+    m_bFullPaintPending = true;
+    update();
+}
+
+bool COndrelView::EnsureImage()
+{
+    const QSize size = ClientSize();
+    if (size.isEmpty())
+        return false;
+    if (m_image.size() != size) {
+        m_image = QImage(size, QImage::Format_RGB32);
+        m_bFullPaintPending = true;
+    }
+    return true;
+}
+
+void COndrelView::PaintNow()
+{
+    if (!EnsureImage())
+        return;
+    if (m_bFullPaintPending) {
+        CDrawSurface dc = SurfaceOn(m_image);
+        OnDraw(dc);
+        m_bFullPaintPending = false;
+    }
+}
+
+void COndrelView::paintEvent(QPaintEvent*)
+{
+    PaintNow();
+    QPainter painter(this);
+    if (!m_image.isNull())
+        painter.drawImage(0, 0, m_image);
+}
+
+void COndrelView::OnUpdate(CView*, std::intptr_t, void*) { Invalidate(); }
 
 void COndrelView::OnInitialUpdate()
 {
-    update();
+    // A document that was replaced takes its selection and scroll place
+    // with it: the pixels would otherwise stand for other bytes.
+    m_bDragging = 0;
+    ResetScrollAndSelection();
+    m_pScroll->setValue(0);
+    LayoutScrollBar();
+    m_pScroll->show();
+    m_doc.GetFrame().SetSelInfo(0.0, 0.0);
+    Invalidate();
+}
+
+void COndrelView::OnScrollAction(int action)
+{
+    int code;
+    switch (action) {
+    case QAbstractSlider::SliderSingleStepSub: code = SB_LINELEFT; break;
+    case QAbstractSlider::SliderSingleStepAdd: code = SB_LINERIGHT; break;
+    case QAbstractSlider::SliderPageStepSub: code = SB_PAGELEFT; break;
+    case QAbstractSlider::SliderPageStepAdd: code = SB_PAGERIGHT; break;
+    case QAbstractSlider::SliderMove: code = SB_THUMBTRACK; break;
+    case QAbstractSlider::SliderToMinimum: code = SB_LEFT; break;
+    case QAbstractSlider::SliderToMaximum: code = SB_RIGHT; break;
+    default: code = SB_ENDSCROLL; break;
+    }
+    HScroll(code, m_pScroll->sliderPosition());
+}
+
+void COndrelView::HScroll(int nCode, int nThumbPos)
+{
+    int position = m_pScroll->sliderPosition();
+    if (!m_image.isNull() && m_image.size() == ClientSize()) {
+        CDrawSurface dc = SurfaceOn(m_image);
+        if (!OnHScroll(nCode, nThumbPos, m_pScroll->maximum(), dc, position))
+            return;
+        update();
+    } else {
+        // Nothing drawn yet: scroll, and let the full paint show it.
+        QImage scratch(1, 1, QImage::Format_RGB32);
+        CDrawSurface dc = SurfaceOn(scratch);
+        if (!OnHScroll(nCode, nThumbPos, m_pScroll->maximum(), dc, position))
+            return;
+        Invalidate();
+    }
+    // The position is always the one worked out from the start frame.
+    m_pScroll->setSliderPosition(position);
+}
+
+void COndrelView::mousePressEvent(QMouseEvent* e)
+{
+    if (e->button() != Qt::LeftButton)
+        return QWidget::mousePressEvent(e);
+    const QPoint pt = e->position().toPoint();
+    if (OnLButtonDown(pt.x(), pt.y()))
+        Invalidate(); // the repaint shows the new, empty selection
+}
+
+void COndrelView::mouseReleaseEvent(QMouseEvent* e)
+{
+    if (e->button() == Qt::LeftButton)
+        OnLButtonUp();
+    QWidget::mouseReleaseEvent(e);
+}
+
+void COndrelView::mouseMoveEvent(QMouseEvent* e)
+{
+    // A drag inverts only the columns it crosses, straight on the image.
+    PaintNow();
+    if (!m_image.isNull()) {
+        CDrawSurface dc = SurfaceOn(m_image);
+        const QPoint pt = e->position().toPoint();
+        OnMouseMove(dc, pt.x(), pt.y());
+        update();
+    }
+    QWidget::mouseMoveEvent(e);
+}
+
+void COndrelView::OnEditDelete()
+{
+    const std::uint32_t length = GetSelectionLength();
+    if (length == 0)
+        return;
+    const std::uint32_t offset = GetSelectionStart();
+    if (!m_doc.DeleteRange(offset, length)) {
+        AfxMessageBox(QString::fromStdString(m_doc.GetError()));
+        return;
+    }
+    m_doc.GetFrame().SetDataSize(m_doc.GetDataSize());
+    m_pScroll->setSliderPosition(0);
+    ResetScrollAndSelection();
     m_doc.GetFrame().SetSelInfo(0.0, 0.0);
 }
 

@@ -1,32 +1,70 @@
 #pragma once
-// The one view of the document: the central widget of the main window.
-// It learns of changes through OnUpdate and OnInitialUpdate and handles the
-// view's commands.
+// The one view of the document: the central widget of the main window. It
+// keeps its client area (the widget above its horizontal scroll bar) in an
+// image of its own and draws into it exactly as CWaveViewCore says: the full
+// paint when invalidated, the detail pane and position bar on a scroll, the
+// inverted columns during a drag. Painting the widget only shows the image.
 
 #include "platform/CCmdTarget.h"
 #include "platform/Document.h"
+#include "view/CWaveViewCore.h"
 
+#include <QImage>
 #include <QWidget>
 
 class COndrelDoc;
+class QScrollBar;
 
-class COndrelView : public QWidget, public CView, public CCmdTarget {
+class COndrelView : public QWidget, public CWaveViewCore, public CView, public CCmdTarget {
     Q_OBJECT
 public:
     explicit COndrelView(COndrelDoc& doc, QWidget* parent = nullptr);
     ~COndrelView() override;
 
-    COndrelDoc& GetDocument() const { return m_doc; }
-
-    // Repaints.
+    // Repaints everything.
     void OnUpdate(CView* sender, std::intptr_t lHint, void* pHint) override;
-    // Repaints and blanks the selection readouts of the status bar.
+    // A new or opened document: first frame, no selection, scroll bar at 0
+    // (range 0..1000) and shown, selection readouts blank, full repaint.
     void OnInitialUpdate() override;
 
     // The view first, then its document: the view's commands win.
     bool OnCmdMsg(unsigned nID, CCmdUI* pCmdUI) override;
     bool HasCommand(unsigned nID) const override;
 
+    // Delete: removes the selected bytes (refused with a message when the
+    // undo copy cannot be written), then back to the first frame with an
+    // empty selection.
+    void OnEditDelete();
+
+    QScrollBar* GetScrollBar() const { return m_pScroll; }
+    // The client area's pixels as last drawn.
+    const QImage& GetImage() const { return m_image; }
+    // Marks the whole client area for the full paint sequence.
+    void Invalidate();
+    // Runs a pending full paint now (tests and the grab of the window).
+    void PaintNow();
+    // Sends a scroll code as the scroll bar does.
+    void HScroll(int nCode, int nThumbPos);
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
 private:
+    QSize ClientSize() const;
+    // A surface on the client image, made to the client's size first when
+    // it has none yet (then a full paint follows anyway).
+    bool EnsureImage();
+    void ReadSystemColors();
+    void LayoutScrollBar();
+    void OnScrollAction(int action);
+
     COndrelDoc& m_doc;
+    QScrollBar* m_pScroll;
+    QImage m_image;
+    bool m_bFullPaintPending = true;
 };

@@ -85,3 +85,73 @@ TEST(Cli, FailuresExitWithTheirCodesAndLeaveOutAlone)
     EXPECT_EQ(ReadAll(dir / "out.wav"), old);
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"bad.wav", "good.wav", "out.wav"}));
 }
+
+TEST(Cli, DeleteRemovesTheBytesOfASelection)
+{
+    CTempDir dir;
+    // The undo copy the document writes goes to a cache folder of the test's
+    // own, and goes away when the tool ends.
+    const char* oldCache = std::getenv("XDG_CACHE_HOME");
+    const std::string keep = oldCache ? oldCache : "";
+    ::setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+
+    const PcmFormat f{2, 44100, 16}; // 4-byte frames
+    const Bytes data = Ramp(40);
+    WriteAll(dir / "in.wav", SimpleWave(f, data));
+    Result r = RunCli(dir, "delete --start 8 --length 12 " + Q(dir / "in.wav") + " " +
+                               Q(dir / "out.wav"));
+    if (oldCache)
+        ::setenv("XDG_CACHE_HOME", keep.c_str(), 1);
+    else
+        ::unsetenv("XDG_CACHE_HOME");
+
+    EXPECT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+    Bytes expected(data.begin(), data.begin() + 8);
+    expected.insert(expected.end(), data.begin() + 20, data.end());
+    EXPECT_EQ(ReadAll(dir / "out.wav"), SimpleWave(f, expected));
+    EXPECT_EQ(ReadAll(dir / "in.wav"), SimpleWave(f, data));
+    EXPECT_TRUE(std::filesystem::is_empty(dir / "cache/ondrel"));
+}
+
+TEST(Cli, DeleteRefusesWhatIsNotASelectionOfWholeFrames)
+{
+    CTempDir dir;
+    WriteAll(dir / "in.wav", SimpleWave(PcmFormat{2, 44100, 16}, Ramp(40)));
+    const Bytes old = SimpleWave(PcmFormat{}, Ramp(10));
+    WriteAll(dir / "out.wav", old);
+    const std::string files = " " + Q(dir / "in.wav") + " " + Q(dir / "out.wav");
+
+    struct Case {
+        const char* name;
+        std::string args;
+        int exit;
+        bool oneLine; // a refused value, not a usage error
+    };
+    const Case cases[] = {
+        {"start inside a frame", "--start 2 --length 4" + files, 2, true},
+        {"length of half a frame", "--start 0 --length 6" + files, 2, true},
+        {"past the end", "--start 36 --length 8" + files, 2, true},
+        {"length alone past the end", "--start 0 --length 44" + files, 2, true},
+        {"missing --length", "--start 0" + files, 2, false},
+        {"missing value", files + " --start 0 --length", 2, false},
+        {"not a number", "--start abc --length 4" + files, 2, false},
+        {"negative", "--start -4 --length 4" + files, 2, false},
+        {"beyond 32 bits", "--start 4294967296 --length 4" + files, 2, false},
+        {"option given twice", "--start 0 --start 4 --length 4" + files, 2, false},
+        {"unknown option", "--from 0 --length 4" + files, 2, false},
+        {"no OUT", "--start 0 --length 4 " + Q(dir / "in.wav"), 2, false},
+        {"missing IN", "--start 0 --length 4 " + Q(dir / "no.wav") + " " + Q(dir / "out.wav"), 1,
+         true},
+    };
+    for (const Case& c : cases) {
+        Result r = RunCli(dir, "delete " + c.args);
+        EXPECT_EQ(r.exit, c.exit) << c.name << ": " << r.err;
+        EXPECT_FALSE(r.err.empty()) << c.name;
+        if (c.oneLine) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name << ": " << r.err;
+        }
+    }
+    EXPECT_EQ(ReadAll(dir / "out.wav"), old);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.wav", "out.wav"}));
+}
