@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include "doc/COndrelDoc.h"
+#include "frame/CCurrentFormat.h"
+#include "view/CWaveViewCore.h"
+
+#include <QImage>
+
 #include <sys/wait.h>
 
 namespace {
@@ -154,4 +160,67 @@ TEST(Cli, DeleteRefusesWhatIsNotASelectionOfWholeFrames)
     }
     EXPECT_EQ(ReadAll(dir / "out.wav"), old);
     EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.wav", "out.wav"}));
+}
+
+TEST(Cli, RenderWritesTheViewsFullPaint)
+{
+    CTempDir dir;
+    WriteAll(dir / "in.wav", SimpleWave(PcmFormat{2, 8000, 16}, Ramp(8000)));
+    Result r = RunCli(dir, "render --width 320 --height 200 --start-frame 100 --select 5:10:30 " +
+                               Q(dir / "in.wav") + " " + Q(dir / "out.png"));
+    ASSERT_EQ(r.exit, 0) << r.err;
+    QImage png(QString::fromStdString(dir / "out.png"));
+    ASSERT_EQ(png.size(), QSize(320, 200));
+
+    // The same drawing made here through the view's code, pixel for pixel.
+    CCurrentFormat frame;
+    COndrelDoc doc(frame);
+    ASSERT_EQ(doc.LoadWaveFile(dir / "in.wav"), 1);
+    CWaveViewCore view(doc);
+    view.m_nStartFrame = 100;
+    view.m_nSelPane = PaneDetailCh1;
+    view.m_nSelAnchor = 10;
+    view.m_nSelCurrent = 30;
+    std::vector<std::uint32_t> pixels(320 * 200);
+    CDrawSurface dc(pixels.data(), 320, 200, 320);
+    view.OnDraw(dc);
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 320; ++x)
+            ASSERT_EQ(png.pixel(x, y) & 0xFFFFFF, dc.GetPixel(x, y)) << x << "," << y;
+
+    // And what the options stand for: the fixed desktop colours, the marker
+    // at start / n, the selection inverted in both detail halves.
+    EXPECT_EQ(png.pixel(300, 8) & 0xFFFFFF, 0xC0C0C0u); // COLOR_MENU
+    EXPECT_EQ(png.pixel(300, 16) & 0xFFFFFF, 0xFFFFFFu); // COLOR_BTNHIGHLIGHT
+    EXPECT_EQ(png.pixel(100 / 7, 5) & 0xFFFFFF, 0x000080u); // n = 2000 / 320 + 1 = 7
+    const int firstHalfRow = 200 / 3 + 4 - 2 + 1; // detail top + 1
+    EXPECT_NE(png.pixel(20, firstHalfRow + 5) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(png.pixel(40, firstHalfRow + 5) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+TEST(Cli, RenderRefusesBadOptions)
+{
+    CTempDir dir;
+    WriteAll(dir / "in.wav", SimpleWave(PcmFormat{}, Ramp(100)));
+    const std::string io = Q(dir / "in.wav") + " " + Q(dir / "out.png");
+    struct Case {
+        const char* name;
+        std::string args;
+        int exit;
+    };
+    const Case cases[] = {
+        {"zero width", "render --width 0 " + io, 2},
+        {"not a number", "render --height tall " + io, 2},
+        {"negative start", "render --start-frame -5 " + io, 2},
+        {"pane 7", "render --select 7:1:2 " + io, 2},
+        {"select without current", "render --select 4:1 " + io, 2},
+        {"unknown option", "render --zoom 2 " + io, 2},
+        {"one file", "render " + Q(dir / "in.wav"), 2},
+        {"missing input", "render " + Q(dir / "none.wav") + " " + Q(dir / "out.png"), 1},
+    };
+    for (const Case& c : cases) {
+        Result r = RunCli(dir, c.args);
+        EXPECT_EQ(r.exit, c.exit) << c.name << ": " << r.err;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
 }
