@@ -2,6 +2,7 @@
 
 #include "app/CAboutDlg.h"
 #include "doc/COndrelDoc.h"
+#include "effects/EffectUi.h"
 #include "frame/CMainFrame.h"
 #include "platform/CSingleDocTemplate.h"
 #include "platform/MessageBox.h"
@@ -45,6 +46,10 @@ bool COndrelApp::InitInstance(const QStringList& args)
     m_pDoc = std::make_unique<COndrelDoc>(*m_pFrame);
     m_pView = new COndrelView(*m_pDoc);
     m_pFrame->SetView(m_pView, m_pView);
+    RegisterEffectCommands(*m_pView, *m_pDoc,
+                           {[this] { return std::make_pair(m_pView->GetSelectionStart(), m_pView->GetSelectionLength()); },
+                            [this] { return m_pView->m_nTransport == 0; }},
+                           m_pFrame.get());
     m_pFrame->SetApp(this);
     m_pFrame->SetRecentFileList(&m_mru);
     m_pTemplate = std::make_unique<CSingleDocTemplate>(*m_pDoc, *m_pFrame, &m_mru);

@@ -4,7 +4,12 @@
 // a refused parameter.
 
 #include "doc/COndrelDoc.h"
+#include "effects/DataExchange.h"
+#include "effects/EffectCommands.h"
+#include "effects/EffectDialogs.h"
 #include "frame/CCurrentFormat.h"
+#include "res/Strings.h"
+#include "res/resource.h"
 #include "platform/SafeFile.h"
 #include "view/CWaveViewCore.h"
 
@@ -30,7 +35,11 @@ const char* const kUsage =
     "       ondrel-cli copy IN OUT\n"
     "       ondrel-cli delete --start BYTES --length BYTES IN OUT\n"
     "       ondrel-cli render [--width W] [--height H] [--start-frame N]\n"
-    "                         [--select PANE:ANCHOR:CURRENT] IN OUT.png\n";
+    "                         [--select PANE:ANCHOR:CURRENT] IN OUT.png\n"
+    "       ondrel-cli apply EFFECT [--start BYTES] [--length BYTES] [options] IN OUT\n"
+    "           reverse | echo [--mix X] [--count N] | chorus [--ratio X] [--mix X]\n"
+    "           | voice [--ratio X] | vibrato [--depth N] [--freq X]\n"
+    "           | tremolo [--freq X] [--level X] | sine [--freq X] [--amplitude N]\n";
 
 int Usage(const std::string& why)
 {
@@ -196,6 +205,152 @@ int Delete(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+// Checks --start and --length against the loaded data: whole frames inside
+// it. Returns an empty text when they are good.
+std::string CheckRange(const COndrelDoc& doc, std::uint32_t start, std::uint32_t length, const std::string& file)
+{
+    const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
+    const std::uint32_t block = f.wBitsPerSample / 8u * f.nChannels;
+    if (block == 0 || start % block != 0 || length % block != 0)
+        return "--start " + std::to_string(start) + " and --length " + std::to_string(length) +
+               " must be multiples of the " + std::to_string(block) + "-byte frames of " + file;
+    if (std::uint64_t{start} + length > doc.GetDataSize())
+        return "--start " + std::to_string(start) + " plus --length " + std::to_string(length) +
+               " reaches past the " + std::to_string(doc.GetDataSize()) + " bytes of audio in " + file;
+    return {};
+}
+
+// Runs one of the effect commands as the menu does, with the dialog's values
+// taken from the options and checked by the dialog's own rules.
+int Apply(const std::vector<std::string>& args)
+{
+    if (args.empty())
+        return Usage("apply needs an effect: reverse, echo, chorus, voice, vibrato, tremolo or sine");
+    const std::string effect = args[0];
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    std::initializer_list<const char*> known;
+    if (effect == "reverse")
+        known = {"--start", "--length"};
+    else if (effect == "echo")
+        known = {"--start", "--length", "--mix", "--count"};
+    else if (effect == "chorus")
+        known = {"--start", "--length", "--ratio", "--mix"};
+    else if (effect == "voice")
+        known = {"--start", "--length", "--ratio"};
+    else if (effect == "vibrato")
+        known = {"--start", "--length", "--depth", "--freq"};
+    else if (effect == "tremolo")
+        known = {"--start", "--length", "--freq", "--level"};
+    else if (effect == "sine")
+        known = {"--start", "--length", "--freq", "--amplitude"};
+    else
+        return Usage("apply: unknown effect '" + effect + "'");
+    std::string error;
+    const std::optional<SArgs> parsed = ParseArgs("apply " + effect, rest, known, error);
+    if (!parsed)
+        return Usage(error);
+    if (parsed->files.size() != 2)
+        return Usage("apply " + effect + " takes IN and OUT");
+    auto has = [&](const char* name) { return parsed->options.count(name) != 0; };
+    auto text = [&](const char* name) { return QString::fromStdString(parsed->options.at(name)); };
+    // A value the dialog would refuse: its own message, exit 2.
+    auto refuse = [](const QString& message) {
+        std::fprintf(stderr, "ondrel-cli: %s\n", message.toStdString().c_str());
+        return kExitUsage;
+    };
+    auto real = [&](const char* name, double& value) {
+        return !has(name) || ParseReal(text(name), value);
+    };
+    auto integer = [&](const char* name, int& value) {
+        return !has(name) || ParseInt(text(name), value);
+    };
+    const QString notReal = AfxLoadString(AFX_IDP_PARSE_REAL), notInt = AfxLoadString(AFX_IDP_PARSE_INT);
+
+    std::uint32_t start = 0, length = 0;
+    for (const char* name : {"--start", "--length"}) {
+        if (!has(name))
+            continue;
+        const std::optional<std::uint32_t> v = ParseBytes(parsed->options.at(name));
+        if (!v)
+            return Usage("apply: " + std::string(name) + " '" + parsed->options.at(name) +
+                         "' is not a byte count (decimal digits, below 2^32)");
+        (std::string(name) == "--start" ? start : length) = *v;
+    }
+
+    CCurrentFormat frame;
+    COndrelDoc doc(frame);
+    if (!doc.LoadWaveFile(parsed->files[0]))
+        return Fail(doc.GetError());
+    if (const std::string bad = CheckRange(doc, start, length, parsed->files[0]); !bad.empty()) {
+        std::fprintf(stderr, "ondrel-cli: apply: %s\n", bad.c_str());
+        return kExitUsage;
+    }
+
+    CDirectRunner runner;
+    EApplyResult result;
+    if (effect == "reverse") {
+        result = ReverseSelection(doc, start, length, runner);
+    } else if (effect == "echo") {
+        SEchoParams p;
+        if (!real("--mix", p.mixLevel))
+            return refuse(notReal);
+        if (!integer("--count", p.echoCount))
+            return refuse(notInt);
+        result = ApplyEcho(doc, start, length, p, runner);
+    } else if (effect == "chorus") {
+        SChorusParams p;
+        if (!real("--ratio", p.ratio) || !real("--mix", p.mixLevel))
+            return refuse(notReal);
+        result = ApplyChorus(doc, start, length, p, runner);
+    } else if (effect == "voice") {
+        SVoiceParams p;
+        if (!real("--ratio", p.ratio))
+            return refuse(notReal);
+        if (p.ratio < 0.5 || p.ratio > 2)
+            return refuse(RangeMessage(0.5, 2));
+        result = ApplyVoiceChanger(doc, start, length, p, runner);
+    } else if (effect == "vibrato") {
+        SVibratoParams p;
+        if (!integer("--depth", p.depth))
+            return refuse(notInt);
+        if (!real("--freq", p.frequency))
+            return refuse(notReal);
+        result = ApplyVibrato(doc, start, length, p, runner);
+    } else if (effect == "tremolo") {
+        STremoloParams p;
+        if (!real("--freq", p.frequency))
+            return refuse(notReal);
+        if (p.frequency < 1 || p.frequency > 100)
+            return refuse(RangeMessage(1, 100));
+        if (!real("--level", p.level))
+            return refuse(notReal);
+        if (p.level < 0 || p.level > 1)
+            return refuse(RangeMessage(0, 1));
+        result = ApplyTremolo(doc, start, length, p, runner);
+    } else {
+        const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
+        SSineParams p;
+        if (has("--freq")) {
+            QString message;
+            if (!CheckSineFrequency(text("--freq"), static_cast<int>(f.nSamplesPerSec), p.frequency, message))
+                return refuse(message);
+        }
+        const bool sixteen = f.wBitsPerSample == 16;
+        const int maxAmplitude = sixteen ? 127 * 256 : 127;
+        p.amplitude = sixteen ? 64 * 256 : 64;
+        if (!integer("--amplitude", p.amplitude))
+            return refuse(notInt);
+        if (p.amplitude < 0 || p.amplitude > maxAmplitude)
+            return refuse(RangeMessage(0, maxAmplitude));
+        result = GenerateSineWave(doc, start, length, p, runner);
+    }
+    if (result != EApplyResult::Applied)
+        return Fail(doc.GetError());
+    if (!doc.SaveWaveFile(parsed->files[1]))
+        return Fail(doc.GetError());
+    return kExitOk;
+}
+
 // Draws the editor's full view of IN for a client area of W x H pixels, as
 // the window shows it, into OUT.png.
 int Render(const std::vector<std::string>& args)
@@ -275,6 +430,8 @@ int main(int argc, char** argv)
         return Delete(args);
     if (command == "render")
         return Render(args);
+    if (command == "apply")
+        return Apply(args);
     if (command == "-h" || command == "--help") {
         std::fputs(kUsage, stdout);
         return kExitOk;

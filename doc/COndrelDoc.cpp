@@ -112,11 +112,21 @@ long double SineSample(std::uint32_t i, double frequency, double amplitude, std:
 }
 } // namespace
 
-void COndrelDoc::WriteSine8(std::uint8_t* dest, std::uint32_t frames, double frequency,
-                            double amplitude)
+void COndrelDoc::WriteSine8(std::uint8_t* dest, std::uint32_t frames, double frequency, double amplitude)
+{
+    WriteSine8From(dest, 0, frames, frequency, amplitude);
+}
+
+void COndrelDoc::WriteSine16(std::uint8_t* dest, std::uint32_t frames, double frequency, double amplitude)
+{
+    WriteSine16From(dest, 0, frames, frequency, amplitude);
+}
+
+void COndrelDoc::WriteSine8From(std::uint8_t* dest, std::uint32_t first, std::uint32_t frames, double frequency,
+                                double amplitude)
 {
     const WAVEFORMATEX& f = *m_wave.m_pFormat;
-    for (std::uint32_t i = 0; i < frames; ++i) {
+    for (std::uint32_t i = first; i < first + frames; ++i) {
         long double s = SineSample(i, frequency, amplitude, f.nSamplesPerSec);
         auto v = static_cast<std::uint8_t>(TruncateToInteger(127 - s));
         *dest++ = v;
@@ -125,11 +135,11 @@ void COndrelDoc::WriteSine8(std::uint8_t* dest, std::uint32_t frames, double fre
     }
 }
 
-void COndrelDoc::WriteSine16(std::uint8_t* dest, std::uint32_t frames, double frequency,
-                             double amplitude)
+void COndrelDoc::WriteSine16From(std::uint8_t* dest, std::uint32_t first, std::uint32_t frames, double frequency,
+                                 double amplitude)
 {
     const WAVEFORMATEX& f = *m_wave.m_pFormat;
-    for (std::uint32_t i = 0; i < frames; ++i) {
+    for (std::uint32_t i = first; i < first + frames; ++i) {
         long double s = SineSample(i, frequency, amplitude, f.nSamplesPerSec);
         auto v = static_cast<std::uint16_t>(TruncateToInteger(s));
         const unsigned char le[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};

@@ -63,6 +63,12 @@ public:
                             double amplitude);
     virtual void WriteSine16(std::uint8_t* dest, std::uint32_t frames, double frequency,
                              double amplitude);
+    // The same from frame `first` of the wave on: `dest` is where frame
+    // `first` goes (long selections are written in pieces).
+    void WriteSine8From(std::uint8_t* dest, std::uint32_t first, std::uint32_t frames, double frequency,
+                        double amplitude);
+    void WriteSine16From(std::uint8_t* dest, std::uint32_t first, std::uint32_t frames, double frequency,
+                         double amplitude);
     // Reverse the order of `count` units of 1, 2 (also 8-bit stereo frames)
     // or 4 bytes; samples inside a unit keep their order.
     virtual void ReverseBytes(std::uint8_t* dest, int count);

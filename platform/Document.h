@@ -83,9 +83,9 @@ public:
 
     // What went wrong in the last operation that failed, in one line.
     const std::string& GetError() const { return m_strError; }
+    void SetError(std::string text) { m_strError = std::move(text); }
 
 protected:
-    void SetError(std::string text) { m_strError = std::move(text); }
 
 private:
     bool m_bModified = false;

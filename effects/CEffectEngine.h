@@ -1,0 +1,88 @@
+#pragma once
+// The effect engine's stream I/O. An effect reads a WAV file (the undo copy
+// of the document's data) frame by frame through a fixed ring of two halves,
+// on one common 16-bit scale, and writes each result frame into the
+// document's data block, but only inside a window (the selection). One
+// engine object serves one effect run at a time.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+// Results of opening a source.
+constexpr int kEngineOk = 0;
+constexpr int kEngineCannotOpen = 1;  // not opened, positioned or read in full while probing
+constexpr int kEngineNoMemory = 7;    // the read ring could not be had
+constexpr int kEngineMoreBytes = 23;  // ParseWaveHeader only: the bytes end before the next chunk header
+constexpr int kEngineUnusable = 58;   // no RIFF/WAVE, no fmt of 16+ bytes or data, or a shape not handled
+constexpr int kEngineCancelled = -1;  // an effect routine stopped on the caller's request
+
+// The ring: two halves of 409,600 bytes (and 256 spare bytes).
+constexpr std::uint32_t kRingHalfBytes = 409600;
+constexpr std::uint32_t kRingBytes = 819456;
+
+// A frame on the common scale: 16-bit samples as they are, 8-bit samples as
+// (byte - 128) x 256; mono data gives the one sample as both.
+struct SFrame {
+    std::int32_t left;
+    std::int32_t right;
+};
+
+struct SSourceFormat {
+    std::uint32_t nSamplesPerSec = 0;
+    int nBitsPerSample = 0;
+    int nChannels = 0;
+    std::uint32_t dwDataSize = 0; // bytes, as the data chunk states
+};
+
+class CEffectEngine {
+public:
+    CEffectEngine();
+    ~CEffectEngine();
+    CEffectEngine(const CEffectEngine&) = delete;
+    CEffectEngine& operator=(const CEffectEngine&) = delete;
+
+    // Opens the source, probes its header (56 bytes, then 56 more at a time
+    // up to 1,064) and loads the first ring half. Returns kEngineOk with the
+    // format, or kEngineCannotOpen, kEngineNoMemory or kEngineUnusable with
+    // nothing left open.
+    int OpenEffectSource(const std::string& path, SSourceFormat& format);
+
+    // Walks the chunks of the first `n` bytes of a file. Returns kEngineOk
+    // with the format and the byte offset of the sample data,
+    // kEngineMoreBytes when the bytes end before the next chunk header, or
+    // kEngineUnusable.
+    static int ParseWaveHeader(const std::uint8_t* b, std::uint32_t n, SSourceFormat& format,
+                               std::uint32_t& dataOffset);
+
+    // The source frame at `index` (whole frames from the start of the data):
+    // silence before the first frame until the first refill and after the
+    // end of the file; bytes after the data chunk are read as samples; an
+    // index older than the ring holds gives the oldest frame held. Reading
+    // ahead loads further halves; the reader never goes back.
+    SFrame ReadSourceFrame(std::int32_t index);
+    // The frame at a fractional position, interpolated linearly between the
+    // frames around it and truncated toward zero.
+    SFrame ReadSourceFrameAt(double position);
+    // Closes the source and frees the ring.
+    void CloseEffectSource();
+
+    // Where results go: the block, its format (that of the source), and the
+    // window: start in bytes, length in frames. Resets the frames written.
+    void SetEffectTarget(std::uint8_t* dest, std::uint32_t rate, int bits, int channels,
+                         std::uint32_t dataSize, std::uint32_t windowStart, std::uint32_t windowFrames);
+    // Clamps to -32768..32767 and stores frame p (the count of frames
+    // written so far) when it lies inside the window; always counts it.
+    // Returns 0.
+    int WriteTargetFrame(std::int32_t left, std::int32_t right);
+
+    // Frames written in this run so far.
+    std::uint32_t FramesWritten() const { return m_nWritten; }
+    // Frames of the source's data: data size / bytes per frame.
+    std::uint32_t SourceFrames() const;
+
+private:
+    struct SImpl;
+    std::unique_ptr<SImpl> m_p;
+    std::uint32_t m_nWritten = 0;
+};

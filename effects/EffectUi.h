@@ -1,0 +1,41 @@
+#pragma once
+// The effect commands in the editor: the seven menu commands with their
+// dialogs, run on a worker thread while a progress window (after half a
+// second) shows how far they are and offers to cancel.
+
+#include "effects/EffectCommands.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <functional>
+#include <utility>
+
+class CCmdTarget;
+class COndrelDoc;
+class QWidget;
+
+// Runs an effect on a worker thread. The user-interface thread waits in a
+// loop that takes no input until the progress window shows (after 500 ms);
+// from then on the window is modal and its ｷｬﾝｾﾙ stops the run.
+class CProgressRunner : public CEffectRunner {
+public:
+    CProgressRunner(QWidget* parent, QString label);
+    int Run(const std::function<int(CEffectProgress*)>& work, std::uint32_t totalFrames) override;
+
+private:
+    QWidget* m_pParent;
+    QString m_strLabel;
+};
+
+// Where the commands get the selection (start and length in bytes) and
+// whether the data is free (no sound device holds it).
+struct SEffectHooks {
+    std::function<std::pair<std::uint32_t, std::uint32_t>()> selection;
+    std::function<bool()> dataFree;
+};
+
+// Registers the seven effect commands and their one update handler
+// (enabled while the document holds data and the data is free) on
+// `target`, the view.
+void RegisterEffectCommands(CCmdTarget& target, COndrelDoc& doc, const SEffectHooks& hooks, QWidget* parent);
