@@ -128,13 +128,13 @@ struct SArgs {
 };
 
 std::optional<SArgs> ParseArgs(const std::string& command, const std::vector<std::string>& args,
-                               std::initializer_list<const char*> known, std::string& error)
+                               const std::vector<std::string>& known, std::string& error)
 {
     SArgs out;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         if (arg.size() > 1 && arg[0] == '-') {
-            if (std::find_if(known.begin(), known.end(), [&](const char* k) { return arg == k; }) == known.end()) {
+            if (std::find(known.begin(), known.end(), arg) == known.end()) {
                 error = command + ": unknown option '" + arg + "'";
                 return std::nullopt;
             }
@@ -228,7 +228,7 @@ int Apply(const std::vector<std::string>& args)
         return Usage("apply needs an effect: reverse, echo, chorus, voice, vibrato, tremolo or sine");
     const std::string effect = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    std::initializer_list<const char*> known;
+    std::vector<std::string> known;
     if (effect == "reverse")
         known = {"--start", "--length"};
     else if (effect == "echo")

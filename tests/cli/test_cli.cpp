@@ -224,3 +224,60 @@ TEST(Cli, RenderRefusesBadOptions)
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
 }
+
+TEST(Cli, ApplyRunsTheMenusCommands)
+{
+    CTempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    // Reverse of a selection of 8-bit mono bytes 2..5.
+    WriteAll(dir / "in.wav", SimpleWave(PcmFormat{1, 8000, 8}, Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+    Result r = RunCli(dir, "apply reverse --start 2 --length 4 " + Q(dir / "in.wav") + " " + Q(dir / "out.wav"));
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(ReadAll(dir / "out.wav"), SimpleWave(PcmFormat{1, 8000, 8}, Bytes{1, 2, 6, 5, 4, 3, 7, 8}));
+
+    // A sine of a quarter of the rate over the whole file.
+    WriteAll(dir / "in16.wav", SimpleWave(PcmFormat{1, 8000, 16}, Bytes(8, 0x55)));
+    r = RunCli(dir, "apply sine --freq 2000 --amplitude 16384 " + Q(dir / "in16.wav") + " " + Q(dir / "sine.wav"));
+    ASSERT_EQ(r.exit, 0) << r.err;
+    Bytes expected;
+    for (std::int16_t v : {0, 16384, 0, -16384})
+        Put16(expected, static_cast<std::uint16_t>(v));
+    EXPECT_EQ(ReadAll(dir / "sine.wav"), SimpleWave(PcmFormat{1, 8000, 16}, expected));
+}
+
+TEST(Cli, ApplyRefusesWhatTheDialogsRefuse)
+{
+    CTempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    WriteAll(dir / "in.wav", SimpleWave(PcmFormat{1, 22050, 16}, Ramp(400)));
+    const std::string io = Q(dir / "in.wav") + " " + Q(dir / "out.wav");
+    struct Case {
+        const char* name;
+        std::string args;
+        const char* message; // the dialog's own text, or null for a usage error
+    };
+    const Case cases[] = {
+        {"voice ratio", "apply voice --ratio 2.5 " + io, "0.5 から 2 までの数字を入力してください。"},
+        {"tremolo frequency first", "apply tremolo --freq 0.5 --level 5 " + io, "1 から 100 までの数字を入力してください。"},
+        {"tremolo level", "apply tremolo --level 1.5 " + io, "0 から 1 までの数字を入力してください。"},
+        {"echo count", "apply echo --count 2.5 " + io, "整数を入力してください。"},
+        {"chorus ratio", "apply chorus --ratio x " + io, "数字を入力してください。"},
+        {"sine text", "apply sine --freq abc " + io, "周波数に適切な数値を入力してください。"},
+        {"sine above half the rate", "apply sine --freq 11025.5 " + io, "周波数を11025以下の数値にしてください"},
+        {"sine amplitude", "apply sine --amplitude 40000 " + io, "0 から 32512 までの数字を入力してください。"},
+        {"half a frame", "apply reverse --start 1 --length 2 " + io, nullptr},
+        {"past the data", "apply reverse --start 398 --length 4 " + io, nullptr},
+        {"unknown effect", "apply flanger " + io, nullptr},
+        {"option of another effect", "apply echo --ratio 2 " + io, nullptr},
+    };
+    for (const Case& c : cases) {
+        Result r = RunCli(dir, c.args);
+        EXPECT_EQ(r.exit, 2) << c.name << ": " << r.err;
+        if (c.message) {
+            EXPECT_NE(r.err.find(c.message), std::string::npos) << c.name << ": " << r.err;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.wav"));
+    // Accepted at the edge: 11025 at 22050 Hz.
+    EXPECT_EQ(RunCli(dir, "apply sine --freq 11025 " + io).exit, 0);
+}

@@ -7,6 +7,8 @@
 #include <cstring>
 #include <functional>
 #include <limits>
+#include <ostream>
+#include <utility>
 #include <vector>
 
 // Beside SFrame, where the comparisons of the test macros look for them.

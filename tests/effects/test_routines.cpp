@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <functional>
 #include <iterator>
+#include <limits>
 #include <optional>
 #include <string>
 #include <utility>
@@ -298,6 +299,18 @@ TEST_F(RoutineEcho, WindowStoresOnlyItsFramesAndHearsEarlierSound)
     EXPECT_EQ(r.block, expected);
 }
 
+// Mix levels far beyond the dialog's range saturate instead of wrapping:
+// the sums do not overflow, so every frame an echo reaches is at full scale.
+TEST_F(RoutineEcho, HugeMixLevelSaturates)
+{
+    Frames expected = Constant(1000, 1000);
+    for (std::size_t i = 800; i < expected.size(); ++i)
+        expected[i] = {32767, 32767};
+    const SResult r = Run(kMono16At8k, Encode(kMono16At8k, Constant(1000, 1000)), Echo(1e12, 5));
+    ASSERT_EQ(r.code, kEngineOk);
+    EXPECT_EQ(r.block, Encode(kMono16At8k, expected));
+}
+
 // ---------------------------------------------------------------- tremolo
 
 // The gain of frame i, with the phase stepped frame by frame as the
@@ -563,6 +576,24 @@ TEST_F(RoutineRun, ProgressCanStopARun)
                   Bytes(full.block.begin(), full.block.begin() + 65536));
         EXPECT_EQ(Bytes(stopped.block.begin() + 65536, stopped.block.end()), Bytes(70000 - 65536, kMarker));
         EXPECT_NE(Bytes(full.block.begin() + 65536, full.block.end()), Bytes(70000 - 65536, kMarker));
+    }
+}
+
+// Frequencies and ratios nobody would type still finish in time: the phase
+// wrap must not loop for ever and no position or gain may overflow.
+TEST_F(RoutineRun, AbsurdParametersFinish)
+{
+    const Bytes in = Encode(kStereo16At8k, Noise(4000, 30000));
+    const double inf = std::numeric_limits<double>::infinity();
+    const SNamedRoutine cases[] = {
+        {"vibrato 1e12 Hz", Vibrato(100, 1e12)},   {"vibrato -1e-9 Hz", Vibrato(100, -1e-9)},
+        {"vibrato inf Hz", Vibrato(100, inf)},     {"tremolo 1e15 Hz", Tremolo(1e15, 0.5)},
+        {"tremolo inf Hz", Tremolo(inf, 0.5)},     {"chorus ratio 1e300", Chorus(1e300, 1e300)},
+        {"voice ratio -1e300", Voice(-1e300)},     {"echo delays 1e300 ms", Echo(0.8, 32, 1e300, 1e300, -1e300)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Run(kStereo16At8k, in, c.run).code, kEngineOk);
     }
 }
 
