@@ -32,7 +32,7 @@ printf '%-8s %10s %10s %7s\n' effect ondrel-ms sox-ms ratio
 all_met=1
 for pair in "${pairs[@]}"; do
   IFS='|' read -r name ours theirs <<<"$pair"
-  hyperfine -N --runs "$runs" --export-json "$work/t.json" \
+  hyperfine -N --warmup 1 --runs "$runs" --export-json "$work/t.json" \
     -n ondrel "$cli $ours $src $work/ondrel.wav" -n sox "$theirs" >/dev/null 2>&1
   read -r o s < <(python3 -c '
 import json, sys

@@ -105,10 +105,28 @@ std::int64_t TruncateToInteger(long double v)
     return static_cast<std::int64_t>(v);
 }
 
-long double SineSample(std::uint32_t i, double frequency, double amplitude, std::uint32_t rate)
+long double SinePhase(std::uint32_t i, double frequency, std::uint32_t rate)
 {
-    long double x = ((static_cast<long double>(i) * frequency) * 6.283185307179586) / rate;
-    return amplitude * std::sin(x);
+    return ((static_cast<long double>(i) * frequency) * 6.283185307179586) / rate;
+}
+
+// trunc(offset + sign x amplitude x sin(x)), with x and the sine in extended
+// precision. The extended sine is slow; the double one is close enough to
+// decide the truncation whenever the value is clearly away from an integer
+// (the bound below covers the rounding of x to double, the double sine's
+// error and the products), so the extended sine is only worked out for the
+// rare values near an integer. The result is the same either way.
+std::int64_t SineValue(long double x, double amplitude, int offset, int sign)
+{
+    const double xd = static_cast<double>(x);
+    if (std::isfinite(xd) && std::isfinite(amplitude) && std::fabs(amplitude) < 1e9 && std::fabs(xd) < 1e12) {
+        const double vd = offset + sign * (amplitude * std::sin(xd));
+        const double bound = (std::fabs(amplitude) * (std::fabs(xd) + 4.0) + 256.0) * 0x1p-50;
+        if (std::fabs(vd - std::nearbyint(vd)) > bound)
+            return static_cast<std::int64_t>(vd);
+    }
+    const long double s = amplitude * std::sin(x);
+    return TruncateToInteger(sign > 0 ? offset + s : offset - s);
 }
 } // namespace
 
@@ -127,8 +145,7 @@ void COndrelDoc::WriteSine8From(std::uint8_t* dest, std::uint32_t first, std::ui
 {
     const WAVEFORMATEX& f = *m_wave.m_pFormat;
     for (std::uint32_t i = first; i < first + frames; ++i) {
-        long double s = SineSample(i, frequency, amplitude, f.nSamplesPerSec);
-        auto v = static_cast<std::uint8_t>(TruncateToInteger(127 - s));
+        auto v = static_cast<std::uint8_t>(SineValue(SinePhase(i, frequency, f.nSamplesPerSec), amplitude, 127, -1));
         *dest++ = v;
         if (f.nChannels == 2)
             *dest++ = v;
@@ -140,8 +157,7 @@ void COndrelDoc::WriteSine16From(std::uint8_t* dest, std::uint32_t first, std::u
 {
     const WAVEFORMATEX& f = *m_wave.m_pFormat;
     for (std::uint32_t i = first; i < first + frames; ++i) {
-        long double s = SineSample(i, frequency, amplitude, f.nSamplesPerSec);
-        auto v = static_cast<std::uint16_t>(TruncateToInteger(s));
+        auto v = static_cast<std::uint16_t>(SineValue(SinePhase(i, frequency, f.nSamplesPerSec), amplitude, 0, 1));
         const unsigned char le[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
         std::memcpy(dest, le, 2);
         dest += 2;

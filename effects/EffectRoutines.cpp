@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 // Every routine follows the same shape: open the source, aim the engine at
 // the block and its window, run over every frame of the file (reads first,
@@ -27,8 +28,9 @@ constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
 constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 // trunc(v) as an int32. Values beyond the int32 range take the nearest
-// bound and NaN gives 0, so the conversion is always defined; the engine
-// clamps samples to 16 bits anyway, so the bound changes no stored sample.
+// bound and NaN gives 0, so the conversion is always defined. For samples
+// the bound changes nothing (the engine clamps them to 16 bits); for
+// delays, gains and swings it only caps parameters nobody would type.
 std::int32_t TruncToInt(double v)
 {
     if (std::isnan(v))
@@ -119,6 +121,14 @@ public:
         // Integer lengths in frames; S is at least 1 and C lies within 0..S.
         m_segment = std::max<std::int64_t>(std::int64_t{rate} * segmentMs / 1000, 1);
         m_crossfade = std::clamp<std::int64_t>(std::int64_t{rate} * crossfadeMs / 1000, 0, m_segment);
+        // The crossfade's weights are the same in every segment: work them
+        // out once (same expression, same values) rather than a cosine per
+        // frame. Absurdly long crossfades are left to the cosine.
+        if (m_crossfade <= kMaxWeights) {
+            m_weights.resize(static_cast<std::size_t>(m_crossfade));
+            for (std::int64_t j = 0; j < m_crossfade; ++j)
+                m_weights[static_cast<std::size_t>(j)] = Weight(j);
+        }
     }
 
     // The shifted frame for output frame i (called for i = 0, 1, 2, ... in
@@ -131,7 +141,7 @@ public:
             const SFrame n = engine.ReadSourceFrameAt(m_posNew);
             // The old head's weight t is 1 at the segment start and falls
             // toward 0 along a half cosine.
-            const double t = (std::cos(kPi * static_cast<double>(m_j) / static_cast<double>(m_crossfade)) + 1) * 0.5;
+            const double t = m_weights.empty() ? Weight(m_j) : m_weights[static_cast<std::size_t>(m_j)];
             out.left = TruncToInt((1 - t) * n.left + t * o.left);
             out.right = TruncToInt((1 - t) * n.right + t * o.right);
             m_posOld += m_ratio;
@@ -152,7 +162,15 @@ public:
     }
 
 private:
+    static constexpr std::int64_t kMaxWeights = 1 << 20;
+
+    double Weight(std::int64_t j) const
+    {
+        return (std::cos(kPi * static_cast<double>(j) / static_cast<double>(m_crossfade)) + 1) * 0.5;
+    }
+
     double m_ratio;
+    std::vector<double> m_weights;
     std::int64_t m_segment = 1;
     std::int64_t m_crossfade = 0;
     std::int64_t m_j = 0; // frame index within the current segment

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -190,4 +191,33 @@ TEST_F(DocTest, ReversalKeepsSamplesInsideAFrameInOrder)
     doc.ReverseDwords(dwords, 1);
     doc.ReverseDwords(dwords, 0);
     EXPECT_EQ(Bytes(dwords, dwords + 8), Bytes({5, 6, 7, 8, 1, 2, 3, 4}));
+}
+
+TEST_F(DocTest, SineValuesMatchTheExtendedPrecisionFormulaEverywhere)
+{
+    struct Case {
+        std::uint32_t rate;
+        double frequency, amplitude;
+        std::uint32_t first;
+    };
+    const Case cases[] = {{44100, 440.0, 16384, 0},     {22050, 1000.5, 32512, 0},
+                          {8000, -123.25, 127, 0},      {96000, 11025.0, 32512, 40000000},
+                          {44100, 440.0, 100, 26000000}};
+    for (const Case& c : cases) {
+        doc.m_wave.m_pFormat->nSamplesPerSec = c.rate;
+        doc.m_wave.m_pFormat->nChannels = 1;
+        const std::uint32_t n = 200000;
+        std::vector<std::uint8_t> w(2 * n), b(n);
+        doc.WriteSine16From(w.data(), c.first, n, c.frequency, c.amplitude);
+        doc.WriteSine8From(b.data(), c.first, n, c.frequency, c.amplitude);
+        for (std::uint32_t k = 0; k < n; ++k) {
+            const std::uint32_t i = c.first + k;
+            const long double x = ((static_cast<long double>(i) * c.frequency) * 6.283185307179586) / c.rate;
+            const long double s = c.amplitude * std::sin(x); // the long double overload
+            const auto v16 = static_cast<std::int16_t>(static_cast<long long>(s));
+            const auto v8 = static_cast<std::uint8_t>(static_cast<long long>(127 - s));
+            ASSERT_EQ(static_cast<std::int16_t>(w[2 * k] | w[2 * k + 1] << 8), v16) << c.rate << " frame " << i;
+            ASSERT_EQ(b[k], v8) << c.rate << " frame " << i;
+        }
+    }
 }
