@@ -1,22 +1,36 @@
 #include "app/COndrelApp.h"
 
 #include "app/CAboutDlg.h"
+#include "device/CWavDeviceDlg.h"
 #include "doc/COndrelDoc.h"
 #include "effects/EffectUi.h"
+#include "frame/CHelpWindow.h"
 #include "frame/CMainFrame.h"
 #include "platform/CSingleDocTemplate.h"
 #include "platform/MessageBox.h"
+#include "print/CPageLayoutDlg.h"
+#include "print/CPrintDlg.h"
+#include "print/CPrintPreview.h"
+#include "print/PrintJob.h"
+#include "res/Strings.h"
 #include "res/resource.h"
 #include "view/COndrelView.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileInfo>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProgressDialog>
+#include <QPushButton>
 
 namespace {
 constexpr int kRecentFiles = 8;
 }
 
 COndrelApp::COndrelApp(const std::string& profilePath)
-    : m_profile(profilePath), m_mru(m_profile, kRecentFiles)
+    : m_profile(profilePath), m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)),
+      m_mru(m_profile, kRecentFiles)
 {
     OnCommand(ID_APP_ABOUT, [this] {
         CAboutDlg dlg(m_pFrame.get());
@@ -25,6 +39,13 @@ COndrelApp::COndrelApp(const std::string& profilePath)
     OnCommand(ID_FILE_NEW, [this] { m_pTemplate->OnFileNew(); });
     OnCommand(ID_FILE_OPEN, [this] { m_pTemplate->OnFileOpen(); });
     OnCommand(ID_APP_EXIT, [this] { m_pFrame->close(); });
+    OnCommand(ID_PAGE_LAYOUT, [this] {
+        CPageLayoutDlg dlg(m_profile, [this] { DoPrinterSetup(); }, m_pFrame.get());
+        dlg.exec();
+    });
+    // Always enabled, whatever the document holds.
+    OnUpdateCommand(ID_PAGE_LAYOUT, [](CCmdUI*) {});
+    OnCommand(ID_FILE_PRINT_SETUP, [this] { DoPrinterSetup(); });
     for (int i = 0; i < kRecentFiles; ++i) {
         const unsigned nID = ID_FILE_MRU_FILE1 + static_cast<unsigned>(i);
         OnCommand(nID, [this, nID] { OnOpenRecentFile(nID); });
@@ -48,12 +69,26 @@ bool COndrelApp::InitInstance(const QStringList& args)
     m_pFrame->SetView(m_pView, m_pView);
     RegisterEffectCommands(*m_pView, *m_pDoc,
                            {[this] { return std::make_pair(m_pView->GetSelectionStart(), m_pView->GetSelectionLength()); },
-                            [this] { return m_pView->m_nTransport == 0; }},
+                            [this] { return m_pView->IsDataFree(); }},
                            m_pFrame.get());
     m_pFrame->SetApp(this);
     m_pFrame->SetRecentFileList(&m_mru);
     m_pTemplate = std::make_unique<CSingleDocTemplate>(*m_pDoc, *m_pFrame, &m_mru);
     m_pFrame->SetCloseHandler([this] { return m_pTemplate->SaveModified(); });
+    // Nothing replaces the audio while a sound device holds it; a recording
+    // asks about unsaved changes first, as New does.
+    m_pTemplate->SetBusyHandler([this] { return !m_pView->IsDataFree(); });
+    m_pView->SetReplaceHandler([this] { return m_pTemplate->SaveModified(); });
+    m_pDoc->m_wave.SetProfile(&m_profile);
+    m_pFrame->OnCommand(ID_PCM_DEVICE, [this] {
+        CWavDeviceDlg dlg(m_profile, WaveAudio(), m_pFrame.get());
+        dlg.exec();
+    });
+    // Printing belongs to the view. The commands are always enabled: with
+    // no data the job is one empty page.
+    m_pView->OnCommand(ID_FILE_PRINT, [this] { OnFilePrint(false); });
+    m_pView->OnCommand(ID_FILE_PRINT_DIRECT, [this] { OnFilePrint(true); });
+    m_pView->OnCommand(ID_FILE_PRINT_PREVIEW, [this] { OnFilePrintPreview(); });
 
     // Saving and undo belong to the document; failures are told here.
     m_pDoc->OnCommand(ID_FILE_SAVE, [this] { m_pTemplate->OnFileSave(); });
@@ -64,7 +99,7 @@ bool COndrelApp::InitInstance(const QStringList& args)
     });
     m_pDoc->OnUpdateCommand(ID_EDIT_UNDO, [this](CCmdUI* ui) {
         // Nothing may replace the data while a sound device holds it.
-        ui->Enable(m_pDoc->CanUndo() && m_pView->m_nTransport == 0);
+        ui->Enable(m_pDoc->CanUndo() && m_pView->IsDataFree());
     });
 
     // One optional file; anything after it is ignored.
@@ -93,4 +128,80 @@ void COndrelApp::OnOpenRecentFile(unsigned nID)
     // A file that has gone or no longer opens leaves the list.
     if (!m_pTemplate->OpenDocumentFile(path) && !QFileInfo::exists(path))
         m_mru.Remove(index);
+}
+
+void COndrelApp::DoPrinterSetup()
+{
+    QPrintDialog dlg(m_pPrinter.get(), m_pFrame.get());
+    // Only the printer (or a PDF file) and its paper: the range and the
+    // copies belong to the print dialog.
+    dlg.setOptions(QAbstractPrintDialog::PrintToFile | QAbstractPrintDialog::PrintShowPageSize);
+    dlg.setWindowTitle(CommandTip(ID_FILE_PRINT_SETUP));
+    // The dialog chooses, it does not print.
+    if (auto* buttons = dlg.findChild<QDialogButtonBox*>()) {
+        if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
+            ok->setText(QStringLiteral("OK"));
+    }
+    dlg.exec();
+}
+
+void COndrelApp::OnFilePrint(bool bDirect)
+{
+    QPrinter& printer = *m_pPrinter;
+    if (!bDirect) {
+        // The selection is printed whenever there is one; the dialog's
+        // range buttons only show it.
+        const bool bSelection = m_pView->m_nSelAnchor != m_pView->m_nSelCurrent;
+        CPrintDlg dlg(
+            printer, bSelection, [this] { DoPrinterSetup(); },
+            [] {
+                // Over the print dialog, which keeps the input while open.
+                CHelpWindow help(QApplication::activeModalWidget());
+                help.exec();
+            },
+            m_pFrame.get());
+        if (dlg.exec() != QDialog::Accepted)
+            return;
+    }
+
+    // Without a printer Qt writes PDF, and without a file name that job
+    // cannot start. It is refused here, before the printer is opened: a
+    // failed start on such a printer leaves it marked active, and it would
+    // then refuse the file chosen in the next printer setup.
+    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty()) {
+        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_START_PRINT));
+        return;
+    }
+
+    const QString target = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
+                                                                         : CPrintDlg::PrinterDisplayName(printer);
+    // The progress box shows only when the job takes a while; its ｷｬﾝｾﾙ
+    // stops the job before the next page.
+    const QString onPort = AfxFormatString(AFX_IDS_PRINTONPORT, target);
+    QProgressDialog progress(onPort, QStringLiteral("ｷｬﾝｾﾙ"), 0, 1, m_pFrame.get());
+    progress.setWindowTitle(QStringLiteral("印刷中"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    const QString pageFormat = AfxLoadString(AFX_IDS_PRINTPAGENUM);
+    auto onPage = [&](unsigned page, unsigned count) {
+        progress.setLabelText(onPort + u'\n' + QString::asprintf(pageFormat.toUtf8().constData(), page));
+        progress.setMaximum(static_cast<int>(count));
+        progress.setValue(static_cast<int>(page - 1));
+        return !progress.wasCanceled();
+    };
+
+    std::string error;
+    const bool bDone = PrintDocument(*m_pView, printer, SPrintSettings::FromProfile(m_profile), error, onPage);
+    progress.reset();
+    // A cancelled job has nothing to tell.
+    if (!bDone && !error.empty())
+        AfxMessageBox(QString::fromStdString(error));
+}
+
+void COndrelApp::OnFilePrintPreview()
+{
+    CPrintPreview preview(*m_pPrinter, m_profile, *m_pView, m_pFrame.get());
+    preview.exec();
+    if (preview.PrintRequested())
+        m_pFrame->ExecuteCommand(ID_FILE_PRINT);
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The application object: starts the editor (profile, the document template
 // binding the document, the main frame and the view, the command line,
-// dropped files) and handles the application's commands.
+// dropped files) and handles the application's commands. It also owns the
+// one printer that printing and print preview use.
 
 #include "platform/CCmdTarget.h"
 #include "platform/CRecentFileList.h"
@@ -16,6 +17,7 @@ class CMainFrame;
 class COndrelDoc;
 class COndrelView;
 class CSingleDocTemplate;
+class QPrinter;
 
 class COndrelApp : public QObject, public CCmdTarget {
     Q_OBJECT
@@ -40,11 +42,25 @@ public:
     CSingleDocTemplate* GetDocTemplate() const { return m_pTemplate.get(); }
     CRecentFileList& GetRecentFileList() { return m_mru; }
     CProfile& GetProfile() { return m_profile; }
+    // The printer of print, direct print and print preview.
+    QPrinter& GetPrinter() { return *m_pPrinter; }
+
+    // The printer setup: the platform's print dialog on the application's
+    // printer, where another printer or a PDF file can be chosen. What is
+    // chosen there stays for the following print jobs and previews.
+    void DoPrinterSetup();
 
 private:
     void OnOpenRecentFile(unsigned nID);
+    // Print (with the print dialog) and direct print (without it): the
+    // waveform, or the selection when there is one, with the page layout
+    // settings of the profile. A job that cannot be printed says why.
+    void OnFilePrint(bool bDirect);
+    // The print preview; its print button runs the print command.
+    void OnFilePrintPreview();
 
     CProfile m_profile;
+    std::unique_ptr<QPrinter> m_pPrinter;
     CRecentFileList m_mru;
     std::unique_ptr<CMainFrame> m_pFrame;
     std::unique_ptr<COndrelDoc> m_pDoc;

@@ -1,6 +1,7 @@
 // Starts the editor: ondrel [FILE.wav]
 
 #include "app/COndrelApp.h"
+#include "device/CQtWaveAudio.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -17,6 +18,10 @@ int main(int argc, char** argv)
     if (qtTexts.load(QLocale(QLocale::Japanese), QStringLiteral("qtbase"), QStringLiteral("_"),
                      QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTexts);
+    // Recording and playback go through Qt Multimedia (PulseAudio or
+    // PipeWire).
+    CQtWaveAudio audio;
+    SetWaveAudio(&audio);
     COndrelApp theApp(CProfile::DefaultPath());
     if (!theApp.InitInstance(QApplication::arguments()))
         return 1;

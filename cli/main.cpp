@@ -10,10 +10,17 @@
 #include "frame/CCurrentFormat.h"
 #include "res/Strings.h"
 #include "res/resource.h"
+#include "platform/Profile.h"
 #include "platform/SafeFile.h"
+#include "print/PrintJob.h"
 #include "view/CWaveViewCore.h"
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QMarginsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
 #include <QString>
 
 #include <algorithm>
@@ -21,6 +28,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,7 +47,11 @@ const char* const kUsage =
     "       ondrel-cli apply EFFECT [--start BYTES] [--length BYTES] [options] IN OUT\n"
     "           reverse | echo [--mix X] [--count N] | chorus [--ratio X] [--mix X]\n"
     "           | voice [--ratio X] | vibrato [--depth N] [--freq X]\n"
-    "           | tremolo [--freq X] [--level X] | sine [--freq X] [--amplitude N]\n";
+    "           | tremolo [--freq X] [--level X] | sine [--freq X] [--amplitude N]\n"
+    "       ondrel-cli print [--dpi D] [--reso R] [--margins L,R,U,D]\n"
+    "                        [--start BYTES --length BYTES] IN OUT.pdf\n"
+    "           A4 portrait PDF at D dpi (72..2400, default 300); resolution factor\n"
+    "           1..10 and margins in mm 0..50 default to the page layout settings\n";
 
 int Usage(const std::string& why)
 {
@@ -414,6 +426,137 @@ int Render(const std::vector<std::string>& args)
         return Fail(save.GetError());
     return kExitOk;
 }
+
+// Prints IN as the editor prints it, onto an A4 portrait PDF whose printable
+// area is the whole sheet, at D dots per inch. --start and --length select
+// bytes of the audio as a selection in the detail pane would: only those
+// frames are printed.
+int Print(const std::vector<std::string>& args)
+{
+    std::string error;
+    const std::optional<SArgs> parsed =
+        ParseArgs("print", args, {"--dpi", "--reso", "--margins", "--start", "--length"}, error);
+    if (!parsed)
+        return Usage(error);
+    const auto& options = parsed->options;
+
+    long long dpi = 300;
+    if (auto it = options.find("--dpi"); it != options.end()) {
+        const auto v = ParseInt(it->second, 72, 2400);
+        if (!v)
+            return Usage("print: --dpi takes a whole number from 72 to 2400");
+        dpi = *v;
+    }
+    std::optional<long long> reso;
+    if (auto it = options.find("--reso"); it != options.end()) {
+        reso = ParseInt(it->second, 1, 10);
+        if (!reso)
+            return Usage("print: --reso takes a whole number from 1 to 10");
+    }
+    std::optional<std::vector<long long>> margins;
+    if (auto it = options.find("--margins"); it != options.end()) {
+        std::vector<long long> values;
+        std::string text = it->second;
+        for (std::size_t from = 0;;) {
+            const std::size_t comma = text.find(',', from);
+            const auto v = ParseInt(text.substr(from, comma == std::string::npos ? comma : comma - from), 0, 50);
+            if (!v || values.size() == 4)
+                return Usage("print: --margins takes LEFT,RIGHT,UP,DOWN in millimetres, each from 0 to 50");
+            values.push_back(*v);
+            if (comma == std::string::npos)
+                break;
+            from = comma + 1;
+        }
+        if (values.size() != 4)
+            return Usage("print: --margins takes LEFT,RIGHT,UP,DOWN in millimetres, each from 0 to 50");
+        margins = values;
+    }
+    const bool hasStart = options.count("--start") != 0, hasLength = options.count("--length") != 0;
+    if (hasStart != hasLength)
+        return Usage("print: --start and --length go together");
+    std::uint32_t start = 0, length = 0;
+    if (hasStart) {
+        for (const char* name : {"--start", "--length"}) {
+            const std::optional<std::uint32_t> v = ParseBytes(options.at(name));
+            if (!v)
+                return Usage("print: " + std::string(name) + " '" + options.at(name) +
+                             "' is not a byte count (decimal digits, below 2^32)");
+            (std::string(name) == "--start" ? start : length) = *v;
+        }
+    }
+    if (parsed->files.size() != 2)
+        return Usage("print takes IN and OUT.pdf");
+    const std::string& in = parsed->files[0];
+    const std::string& out = parsed->files[1];
+
+    SPrintSettings settings = SPrintSettings::FromProfile(CProfile(CProfile::DefaultPath()));
+    if (reso)
+        settings.reso = static_cast<int>(*reso);
+    if (margins) {
+        settings.left = static_cast<int>((*margins)[0]);
+        settings.right = static_cast<int>((*margins)[1]);
+        settings.up = static_cast<int>((*margins)[2]);
+        settings.down = static_cast<int>((*margins)[3]);
+    }
+
+    CCurrentFormat frame;
+    COndrelDoc doc(frame);
+    if (!doc.LoadWaveFile(in))
+        return Fail(doc.GetError());
+    CWaveViewCore view(doc);
+    if (hasStart) {
+        if (const std::string bad = CheckRange(doc, start, length, in); !bad.empty()) {
+            std::fprintf(stderr, "ondrel-cli: print: %s\n", bad.c_str());
+            return kExitUsage;
+        }
+        // The selection the detail pane would hold after a drag from its
+        // left edge, scrolled to the first frame: `frames` frames wide.
+        const std::uint32_t block = view.GetBytesPerFrame();
+        const std::int64_t firstFrame = start / block;
+        const std::int64_t width = std::int64_t{length / block} * view.m_nPixelsPerFrame;
+        if (length == 0 || firstFrame > INT32_MAX || width > INT32_MAX) {
+            std::fprintf(stderr, "ondrel-cli: print: --length must select from 1 to %d frames\n",
+                         INT32_MAX / view.m_nPixelsPerFrame);
+            return kExitUsage;
+        }
+        view.m_nSelPane = frame.m_wChannels == 1 ? PaneDetailMono : PaneDetailCh1;
+        view.m_nStartFrame = static_cast<int>(firstFrame);
+        view.m_nSelAnchor = 0;
+        view.m_nSelCurrent = static_cast<int>(width);
+    }
+
+    // QPrinter refuses to exist without an application object. A core one
+    // serves: nothing here needs a window system, fonts or a display.
+    static int argc = 1;
+    static char name[] = "ondrel-cli";
+    static char* argv[] = {name, nullptr};
+    std::unique_ptr<QCoreApplication> app;
+    if (!QCoreApplication::instance())
+        app = std::make_unique<QCoreApplication>(argc, argv);
+
+    // Written beside OUT first and moved over it when complete.
+    CSafeSave save;
+    if (!save.Begin(out))
+        return Fail(save.GetError());
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(QString::fromStdString(save.GetTempPath()));
+    printer.setResolution(static_cast<int>(dpi));
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
+    printer.setDocName(QString::fromStdString(in));
+    printer.setCreator(QStringLiteral("ondrel-cli"));
+
+    const SPageLayout layout = ComputePageLayout(GeometryOf(printer), settings);
+    if (!PrintAreaUsable(layout.width, layout.height, view.m_nPixelsPerFrame)) {
+        std::fprintf(stderr, "ondrel-cli: print: %s\n", UnusableAreaMessage().c_str());
+        return kExitUsage;
+    }
+    if (!PrintDocument(view, printer, settings, error))
+        return Fail("print: " + error);
+    if (!save.Commit())
+        return Fail(save.GetError());
+    return kExitOk;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -432,6 +575,8 @@ int main(int argc, char** argv)
         return Render(args);
     if (command == "apply")
         return Apply(args);
+    if (command == "print")
+        return Print(args);
     if (command == "-h" || command == "--help") {
         std::fputs(kUsage, stdout);
         return kExitOk;

@@ -56,29 +56,68 @@ void COndrelDoc::UnlockData() { m_wave.UnlockData(); }
 
 int COndrelDoc::HasData() const { return m_wave.HasData(); }
 
-int COndrelDoc::PrepareRecordingBlock()
+int COndrelDoc::BeginRecording(IWaveNotify* window)
 {
+    // A time the panel refuses keeps the recording from starting; so does a
+    // block that would not fit a WAV file or the memory. Until the device
+    // has opened and the new block is there, the current audio stays.
+    if (!m_frame.ReadPanel()) {
+        SetError("the recording time is not usable");
+        return 1;
+    }
+    const std::uint32_t rate = m_frame.m_dwSamplesPerSec;
+    const unsigned bits = m_frame.m_wBitsPerSample;
+    const unsigned channels = m_frame.m_wChannels;
+    const std::int64_t seconds = m_frame.m_nRecordSeconds;
+    const std::uint64_t bytes = seconds > 0 ? (std::uint64_t(seconds) * bits * channels * rate) >> 3 : 0;
+    if (seconds <= 0 || bytes == 0 || bytes > UINT32_MAX - 36) {
+        SetError("a recording of " + std::to_string(seconds) + " seconds in this format does not fit in a WAV file");
+        return 1;
+    }
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
+    if (!block) {
+        SetError("not enough memory for a recording of " + std::to_string(seconds) + " seconds");
+        return 1;
+    }
+    const WAVEFORMATEX saved = *m_wave.m_pFormat;
+    if (const MMRESULT r = m_wave.OpenInput(window, rate, bits, channels); r != MMSYSERR_NOERROR) {
+        GlobalFree(block);
+        *m_wave.m_pFormat = saved;
+        m_wave.CloseInput();
+        SetError("the sound input could not be opened (error " + std::to_string(r) + ")");
+        return static_cast<int>(r);
+    }
+    // The new block replaces the audio only now.
     m_wave.FreeData();
-    m_frame.ReadPanel();
-    // time x bits x channels x rate / 8, refused when it does not fit the
-    // 32-bit sizes of the block and of a WAV file.
-    std::uint64_t seconds = m_frame.m_nRecordSeconds > 0
-                                ? static_cast<std::uint64_t>(m_frame.m_nRecordSeconds)
-                                : 0;
-    std::uint64_t bits = seconds * m_frame.m_wBitsPerSample * m_frame.m_wChannels *
-                         m_frame.m_dwSamplesPerSec;
-    std::uint64_t bytes = bits >> 3;
-    if (seconds == 0 || bytes > UINT32_MAX - 36) {
-        SetError("the recording time is too long for a WAV file");
-        return 1;
-    }
-    m_wave.Allocate(static_cast<std::uint32_t>(bytes));
-    if (!m_wave.IsValid()) {
-        SetError("not enough memory for the recording");
-        return 1;
-    }
-    return 0;
+    m_wave.m_hData = block;
+    m_wave.m_dwDataSize = 0;
+    m_wave.NoteDataChanged();
+    const int started = m_wave.StartRecording(static_cast<double>(seconds), rate, bits, channels);
+    if (started != 0)
+        SetError("the recording could not be started");
+    return started;
 }
+
+int COndrelDoc::PlayRange(IWaveNotify* window, std::uint32_t offset, std::uint32_t length)
+{
+    if (m_wave.OpenOutput(window, m_frame.m_dwSamplesPerSec, m_frame.m_wBitsPerSample, m_frame.m_wChannels) !=
+        MMSYSERR_NOERROR)
+        return 0;
+    return m_wave.PlayRange(offset, length);
+}
+
+int COndrelDoc::PlayAll(IWaveNotify* window)
+{
+    if (m_wave.OpenOutput(window, m_frame.m_dwSamplesPerSec, m_frame.m_wBitsPerSample, m_frame.m_wChannels) !=
+        MMSYSERR_NOERROR)
+        return 0;
+    return m_wave.PlayAll();
+}
+
+void COndrelDoc::StopRecording() { m_wave.StopRecording(); }
+void COndrelDoc::StopPlayback() { m_wave.ResetOutput(); }
+void COndrelDoc::ClosePlayback() { m_wave.CloseOutput(); }
+void COndrelDoc::CloseRecording() { m_wave.CloseInput(); }
 
 void COndrelDoc::FinishRecording(std::uint32_t bytes)
 {

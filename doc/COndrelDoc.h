@@ -42,11 +42,23 @@ public:
     virtual void UnlockData();
     virtual int HasData() const;
 
-    // The first steps of a recording: drops the current audio, reads the
-    // recording panel and allocates a block for time x bits x channels x
-    // rate / 8 bytes of the current format. Returns 0 when the block is
-    // ready, 1 when its size exceeds 32 bits or the memory cannot be had.
-    virtual int PrepareRecordingBlock();
+    // Starts a recording into a new block: reads the recording panel (a
+    // refused time stops here), sizes the block for time x bits x channels
+    // x rate / 8 bytes of the current format (refused beyond a WAV file's
+    // 32-bit size or the memory), opens the input device and only then drops
+    // the current audio for the new block and starts. 0 when recording,
+    // non-zero (GetError says why) with the audio unchanged when the device
+    // or the block could not be had.
+    virtual int BeginRecording(IWaveNotify* window);
+    virtual void StopRecording();
+    virtual void CloseRecording();
+    // Plays `length` bytes from `offset`, or all valid bytes, in the current
+    // format on the output device; 1 when playing, 0 when it could not
+    // start (the caller then calls ClosePlayback).
+    virtual int PlayRange(IWaveNotify* window, std::uint32_t offset, std::uint32_t length);
+    virtual int PlayAll(IWaveNotify* window);
+    virtual void StopPlayback();
+    virtual void ClosePlayback();
     // Adopts the end of a recording: `bytes` recorded bytes (when 0, the
     // device position m_dwRecordedSamples in frames), never more than the
     // block holds. Withdraws undo, shows the format, marks the document

@@ -40,6 +40,10 @@ bool CSingleDocTemplate::OpenDocumentFile(const QString& path)
         if (!m_doc.GetPathName().empty() && full == QString::fromStdString(m_doc.GetPathName()))
             return true;
     }
+    if (m_busyHandler && m_busyHandler()) {
+        AfxMessageBox(AfxLoadString(IDS_DEVICE_BUSY));
+        return false;
+    }
     if (!SaveModified())
         return false;
     if (path.isEmpty()) {

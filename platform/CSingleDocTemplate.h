@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class CDocument;
 class CRecentFileList;
 class QWidget;
@@ -38,6 +40,10 @@ public:
     // キャンセル stops. Returns true when the caller may go on.
     bool SaveModified();
 
+    // Asked before the document is replaced (new, open, a dropped file);
+    // true means a sound device holds the audio and it must stay.
+    void SetBusyHandler(std::function<bool()> handler) { m_busyHandler = std::move(handler); }
+
     // The document's name as shown: its title, or "無題" for a new one.
     QString GetDocumentName() const;
     void UpdateFrameTitle();
@@ -52,4 +58,5 @@ private:
     CDocument& m_doc;
     QWidget& m_frame;
     CRecentFileList* m_pMru;
+    std::function<bool()> m_busyHandler;
 };

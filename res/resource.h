@@ -23,6 +23,7 @@ constexpr unsigned ID_INDICATOR_SELFREQ = 61449;
 constexpr unsigned IDS_ZERO_INVALID = 61447;
 constexpr unsigned IDS_REC_TIME_NOT_NUMBER = 61450;
 constexpr unsigned IDS_SAVE_NOT_WAV = 61451;
+constexpr unsigned IDS_DEVICE_BUSY = 61452;
 
 // The program's own commands.
 constexpr unsigned ID_PCM_RECORD = 32771;

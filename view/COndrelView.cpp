@@ -36,10 +36,26 @@ COndrelView::COndrelView(COndrelDoc& doc, QWidget* parent)
     ReadSystemColors();
     m_doc.AddView(this);
 
+    OnCommand(ID_PCM_RECORD, [this] { OnPcmRecord(); });
+    OnCommand(ID_PCM_PLAY, [this] { OnPcmPlay(); });
+    OnCommand(ID_PCM_STOP, [this] { OnPcmStop(); });
+    OnUpdateCommand(ID_PCM_RECORD, [this](CCmdUI* ui) {
+        ui->SetCheck(m_nTransport == 1);
+        ui->Enable(m_nTransport != 2);
+    });
+    OnUpdateCommand(ID_PCM_PLAY, [this](CCmdUI* ui) {
+        ui->SetCheck(m_nTransport == 2);
+        ui->Enable(m_nTransport == 2 || (m_nTransport == 0 && m_doc.GetDataSize() != 0));
+    });
+    OnUpdateCommand(ID_PCM_STOP, [this](CCmdUI* ui) {
+        ui->SetCheck(0);
+        ui->Enable(m_nTransport != 0);
+    });
+
     OnCommand(ID_EDIT_DELETE, [this] { OnEditDelete(); });
     OnUpdateCommand(ID_EDIT_DELETE, [this](CCmdUI* ui) {
         // Nothing may change the data while a sound device holds it.
-        ui->Enable(GetSelectionLength() != 0 && m_nTransport == 0);
+        ui->Enable(GetSelectionLength() != 0 && IsDataFree());
     });
 }
 
@@ -224,3 +240,65 @@ bool COndrelView::HasCommand(unsigned nID) const
 {
     return CCmdTarget::HasCommand(nID) || m_doc.HasCommand(nID);
 }
+
+void COndrelView::OnPcmRecord()
+{
+    // Record while recording, or while a device still holds the block, does
+    // nothing: the block must not be released under the device.
+    if (m_nTransport != 0 || m_doc.m_wave.IsDeviceBusy())
+        return;
+    // Recording replaces the audio: unsaved changes are asked about first.
+    if (m_replaceHandler && !m_replaceHandler())
+        return;
+    if (m_doc.BeginRecording(this) != 0) {
+        m_doc.CloseRecording();
+        AfxMessageBox(QString::fromStdString(m_doc.GetError()));
+        return;
+    }
+    m_nTransport = 1;
+}
+
+void COndrelView::OnPcmPlay()
+{
+    if (m_nTransport != 0 || m_doc.m_wave.IsDeviceBusy())
+        return; // play while playing: the queued buffer stays as it is
+    const std::uint32_t length = GetSelectionLength();
+    const int ok = length != 0 ? m_doc.PlayRange(this, GetSelectionStart(), length) : m_doc.PlayAll(this);
+    if (ok)
+        m_nTransport = 2;
+    else
+        m_doc.ClosePlayback();
+}
+
+void COndrelView::OnPcmStop()
+{
+    if (m_nTransport == 1)
+        m_doc.StopRecording();
+    else if (m_nTransport == 2)
+        m_doc.StopPlayback();
+    m_nTransport = 0;
+}
+
+void COndrelView::OnWomDone(WAVEHDR*)
+{
+    m_doc.ClosePlayback();
+    m_nTransport = 0;
+}
+
+void COndrelView::OnWimData(WAVEHDR* pHdr)
+{
+    const std::uint32_t bytes = pHdr ? pHdr->dwBytesRecorded : 0;
+    m_doc.CloseRecording();
+    // The recorded format becomes the current one (FinishRecording); the
+    // panel is not read again, so the data is never shown in another format.
+    m_doc.FinishRecording(bytes);
+    m_doc.GetFrame().SetDataSize(m_doc.GetDataSize());
+    m_nTransport = 0;
+    m_pScroll->setSliderPosition(0);
+    m_bDragging = 0;
+    ResetScrollAndSelection();
+    m_doc.GetFrame().SetSelInfo(0.0, 0.0);
+    Invalidate();
+}
+
+bool COndrelView::IsDataFree() const { return m_nTransport == 0 && !m_doc.m_wave.IsDeviceBusy(); }

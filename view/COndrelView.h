@@ -7,15 +7,18 @@
 
 #include "platform/CCmdTarget.h"
 #include "platform/Document.h"
+#include "platform/WaveAudio.h"
 #include "view/CWaveViewCore.h"
 
 #include <QImage>
 #include <QWidget>
 
+#include <functional>
+
 class COndrelDoc;
 class QScrollBar;
 
-class COndrelView : public QWidget, public CWaveViewCore, public CView, public CCmdTarget {
+class COndrelView : public QWidget, public CWaveViewCore, public CView, public CCmdTarget, public IWaveNotify {
     Q_OBJECT
 public:
     explicit COndrelView(COndrelDoc& doc, QWidget* parent = nullptr);
@@ -46,6 +49,22 @@ public:
     // Sends a scroll code as the scroll bar does.
     void HScroll(int nCode, int nThumbPos);
 
+    // Transport: record, play (the selection or everything), stop.
+    void OnPcmRecord();
+    void OnPcmPlay();
+    void OnPcmStop();
+    // The devices' end notices: close the device; after a recording, adopt
+    // the recorded data, show its size, back to the first frame with no
+    // selection, repaint. The transport returns to idle.
+    void OnWomDone(WAVEHDR* pHdr) override;
+    void OnWimData(WAVEHDR* pHdr) override;
+    // True when no sound device holds the data block (nothing is being
+    // recorded or played, and no device is waiting to be closed).
+    bool IsDataFree() const;
+    // Asked before a recording replaces a modified document (the save
+    // question); false keeps the document and records nothing.
+    void SetReplaceHandler(std::function<bool()> handler) { m_replaceHandler = std::move(handler); }
+
 protected:
     void paintEvent(QPaintEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
@@ -67,4 +86,5 @@ private:
     QScrollBar* m_pScroll;
     QImage m_image;
     bool m_bFullPaintPending = true;
+    std::function<bool()> m_replaceHandler;
 };

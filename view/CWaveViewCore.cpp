@@ -195,22 +195,31 @@ void CWaveViewCore::DrawDetailMono16(CDrawSurface& dc) { DrawDetailFamily(dc, {1
 void CWaveViewCore::DrawDetailStereo8(CDrawSurface& dc) { DrawDetailFamily(dc, {2, 1, {&m_rcDetailCh1, &m_rcDetailCh2}}); }
 void CWaveViewCore::DrawDetailStereo16(CDrawSurface& dc) { DrawDetailFamily(dc, {2, 2, {&m_rcDetailCh1, &m_rcDetailCh2}}); }
 
-void CWaveViewCore::DrawOverviewFamily(CDrawSurface& dc, int nMember, const SPaneSpec& spec)
+bool CWaveViewCore::PreparePanes(CDrawSurface& dc, const SPaneSpec& spec, bool bHasData, int cy[2], int half[2])
 {
+    // White panes; with data, a grey centre line in each, and the centre
+    // and half height the samples are scaled to.
     for (int ch = 0; ch < spec.nChannels; ++ch)
         dc.FillRect(*spec.panes[ch], kWhite);
-    CDataLock lock(m_doc);
-    const std::uint8_t* p = lock.Get();
-    const std::uint32_t L = m_doc.GetDataSize();
-    if (!p || L == 0)
-        return;
-    int cy[2], half[2];
+    if (!bHasData)
+        return false;
     for (int ch = 0; ch < spec.nChannels; ++ch) {
         const RECT& rc = *spec.panes[ch];
         cy[ch] = rc.top + (rc.bottom - rc.top) / 2;
         dc.Line(rc.left, cy[ch], rc.right, cy[ch], kGrey);
         half[ch] = (rc.bottom - rc.top) / 2 - 1;
     }
+    return true;
+}
+
+void CWaveViewCore::DrawOverviewFamily(CDrawSurface& dc, int nMember, const SPaneSpec& spec)
+{
+    CDataLock lock(m_doc);
+    const std::uint8_t* p = lock.Get();
+    const std::uint32_t L = m_doc.GetDataSize();
+    int cy[2], half[2];
+    if (!PreparePanes(dc, spec, p && L != 0, cy, half))
+        return;
     const std::uint32_t N = L / static_cast<std::uint32_t>(spec.nChannels * spec.nBytes);
     const int w = spec.panes[0]->right - spec.panes[0]->left;
     if (w <= 0)
@@ -266,20 +275,12 @@ void CWaveViewCore::DrawOverviewFamily(CDrawSurface& dc, int nMember, const SPan
 
 void CWaveViewCore::DrawDetailFamily(CDrawSurface& dc, const SPaneSpec& spec)
 {
-    for (int ch = 0; ch < spec.nChannels; ++ch)
-        dc.FillRect(*spec.panes[ch], kWhite);
     CDataLock lock(m_doc);
     const std::uint8_t* p = lock.Get();
     const std::uint32_t L = m_doc.GetDataSize();
-    if (!p || L == 0)
-        return;
     int cy[2], half[2];
-    for (int ch = 0; ch < spec.nChannels; ++ch) {
-        const RECT& rc = *spec.panes[ch];
-        cy[ch] = rc.top + (rc.bottom - rc.top) / 2;
-        dc.Line(rc.left, cy[ch], rc.right, cy[ch], kGrey);
-        half[ch] = (rc.bottom - rc.top) / 2 - 1;
-    }
+    if (!PreparePanes(dc, spec, p && L != 0, cy, half))
+        return;
     const std::uint32_t N = L / static_cast<std::uint32_t>(spec.nChannels * spec.nBytes);
     if (N < 2)
         return; // no pair of frames to join

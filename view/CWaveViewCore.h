@@ -138,6 +138,7 @@ private:
         int nBytes;        // bytes per sample: 1 or 2
         const RECT* panes[2];
     };
+    bool PreparePanes(CDrawSurface& dc, const SPaneSpec& spec, bool bHasData, int cy[2], int half[2]);
     void DrawOverviewFamily(CDrawSurface& dc, int nMember, const SPaneSpec& spec);
     void DrawDetailFamily(CDrawSurface& dc, const SPaneSpec& spec);
     void InvertColumns(CDrawSurface& dc, int a, int b);

@@ -1,6 +1,8 @@
 // The effect menu in the window: enabling, the dialog's OK and ｷｬﾝｾﾙ, undo
 // after a command, and the selection as the window.
 
+#include "tests/support/AppFixture.h"
+
 #include "app/COndrelApp.h"
 #include "doc/COndrelDoc.h"
 #include "frame/CMainFrame.h"
@@ -36,67 +38,44 @@ void AnswerNextDialog(const char* button)
 class TestEffectCommands : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<CTempDir> m_dir;
-    std::unique_ptr<COndrelApp> m_app;
+    CAppFixture m_fx;
 
-    CMainFrame& Frame() { return *m_app->GetMainFrame(); }
-    COndrelDoc& Doc() { return *m_app->GetDocument(); }
-    bool Enabled(unsigned nID)
-    {
-        CCmdUI ui(nID);
-        Frame().UpdateCmdUI(ui);
-        return ui.m_bEnabled;
-    }
-    Bytes Data()
-    {
-        std::uint8_t* p = Doc().LockData();
-        Bytes b(p, p + Doc().GetDataSize());
-        Doc().UnlockData();
-        return b;
-    }
+    CMainFrame& Frame() { return m_fx.Frame(); }
+    COndrelDoc& Doc() { return m_fx.Doc(); }
+    bool Enabled(unsigned nID) { return m_fx.Enabled(nID); }
+    Bytes Data() { return m_fx.Data(); }
 
 private slots:
     void init()
     {
-        m_dir = std::make_unique<CTempDir>();
-        qputenv("HOME", QByteArray::fromStdString(m_dir->Path().string()));
-        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(*m_dir / "cache"));
-        RemoveProcessCacheFolder();
+        QVERIFY(m_fx.Start());
+        // No message is expected in these tests: say so when one comes.
         SetMessageBoxHook([](const QString& text, unsigned) {
             qWarning("unexpected message: %s", qPrintable(text));
             return IDNO;
         });
-        m_app = std::make_unique<COndrelApp>(*m_dir / "ondrel.ini");
-        QVERIFY(m_app->InitInstance({"ondrel"}));
     }
-    void cleanup()
-    {
-        Frame().SetCloseHandler(nullptr);
-        m_app.reset();
-        SetMessageBoxHook(nullptr);
-        RemoveProcessCacheFolder();
-        m_dir.reset();
-    }
+    void cleanup() { m_fx.Stop(); }
 
     void effectsNeedDataAndAFreeDevice()
     {
         for (unsigned nID : kEffects)
             QVERIFY(!Enabled(nID));
-        WriteAll(*m_dir / "a.wav", SimpleWave(PcmFormat{1, 8000, 16}, Ramp(2000)));
-        QVERIFY(m_app->OpenDocumentFile(QString::fromStdString(*m_dir / "a.wav")));
+        WriteAll(*m_fx.dir / "a.wav", SimpleWave(PcmFormat{1, 8000, 16}, Ramp(2000)));
+        QVERIFY(m_fx.app->OpenDocumentFile(QString::fromStdString(*m_fx.dir / "a.wav")));
         for (unsigned nID : kEffects)
             QVERIFY(Enabled(nID));
-        m_app->GetView()->m_nTransport = 1; // recording
+        m_fx.app->GetView()->m_nTransport = 1; // recording
         for (unsigned nID : kEffects)
             QVERIFY(!Enabled(nID));
-        m_app->GetView()->m_nTransport = 0;
+        m_fx.app->GetView()->m_nTransport = 0;
     }
 
     void okAppliesCancelChangesNothingAndUndoRestores()
     {
         const Bytes before = Ramp(4 * 4000);
-        WriteAll(*m_dir / "a.wav", SimpleWave(PcmFormat{2, 8000, 16}, before));
-        QVERIFY(m_app->OpenDocumentFile(QString::fromStdString(*m_dir / "a.wav")));
+        WriteAll(*m_fx.dir / "a.wav", SimpleWave(PcmFormat{2, 8000, 16}, before));
+        QVERIFY(m_fx.app->OpenDocumentFile(QString::fromStdString(*m_fx.dir / "a.wav")));
 
         AnswerNextDialog("IDCANCEL");
         QVERIFY(Frame().ExecuteCommand(ID_EFFECT_ECHO));
@@ -124,9 +103,9 @@ private slots:
     void theSelectionIsTheWindow()
     {
         const Bytes before = Ramp(4000);
-        WriteAll(*m_dir / "a.wav", SimpleWave(PcmFormat{1, 8000, 8}, before));
-        QVERIFY(m_app->OpenDocumentFile(QString::fromStdString(*m_dir / "a.wav")));
-        COndrelView& view = *m_app->GetView();
+        WriteAll(*m_fx.dir / "a.wav", SimpleWave(PcmFormat{1, 8000, 8}, before));
+        QVERIFY(m_fx.app->OpenDocumentFile(QString::fromStdString(*m_fx.dir / "a.wav")));
+        COndrelView& view = *m_fx.app->GetView();
         view.m_nSelPane = PaneDetailMono;
         view.m_nStartFrame = 100;
         view.m_nSelAnchor = 20;

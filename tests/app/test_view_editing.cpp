@@ -2,6 +2,8 @@
 // Delete and Undo through the command routing, and what opening a file does
 // to the selection.
 
+#include "tests/support/AppFixture.h"
+
 #include "app/COndrelApp.h"
 #include "doc/COndrelDoc.h"
 #include "frame/CMainFrame.h"
@@ -19,29 +21,21 @@
 class TestViewEditing : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<CTempDir> m_dir;
-    std::unique_ptr<COndrelApp> m_app;
-    std::vector<QString> m_messages;
+    CAppFixture m_fx;
 
-    CMainFrame& Frame() { return *m_app->GetMainFrame(); }
-    COndrelDoc& Doc() { return *m_app->GetDocument(); }
-    COndrelView& View() { return *m_app->GetView(); }
+    CMainFrame& Frame() { return m_fx.Frame(); }
+    COndrelDoc& Doc() { return m_fx.Doc(); }
+    COndrelView& View() { return m_fx.View(); }
+    bool Enabled(unsigned nID) { return m_fx.Enabled(nID); }
 
     // Opens a file of `bytes` bytes in the given format; the view's client
     // area is 640 x 300.
     void Open(const PcmFormat& f, std::size_t bytes, const char* name = "a.wav")
     {
-        WriteAll(*m_dir / name, SimpleWave(f, Ramp(bytes)));
-        QVERIFY(m_app->OpenDocumentFile(QString::fromStdString(*m_dir / name)));
+        QVERIFY(m_fx.Open(f, bytes, name));
         View().resize(640, 300 + View().GetScrollBar()->sizeHint().height());
         View().PaintNow();
         QCOMPARE(View().GetImage().size(), QSize(640, 300));
-    }
-    bool Enabled(unsigned nID)
-    {
-        CCmdUI ui(nID);
-        Frame().UpdateCmdUI(ui);
-        return ui.m_bEnabled;
     }
     void Drag(int x0, int x1, int y)
     {
@@ -51,28 +45,8 @@ class TestViewEditing : public QObject {
     }
 
 private slots:
-    void init()
-    {
-        m_dir = std::make_unique<CTempDir>();
-        qputenv("HOME", QByteArray::fromStdString(m_dir->Path().string()));
-        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(*m_dir / "cache"));
-        RemoveProcessCacheFolder();
-        m_messages.clear();
-        SetMessageBoxHook([this](const QString& text, unsigned) {
-            m_messages.push_back(text);
-            return IDNO;
-        });
-        m_app = std::make_unique<COndrelApp>(*m_dir / "ondrel.ini");
-        QVERIFY(m_app->InitInstance({"ondrel"}));
-    }
-    void cleanup()
-    {
-        Frame().SetCloseHandler(nullptr);
-        m_app.reset();
-        SetMessageBoxHook(nullptr);
-        RemoveProcessCacheFolder();
-        m_dir.reset();
-    }
+    void init() { QVERIFY(m_fx.Start()); }
+    void cleanup() { m_fx.Stop(); }
 
     void scrollBarActionsMoveTheDetailPane()
     {
@@ -158,13 +132,13 @@ private slots:
     {
         Open(PcmFormat{1, 8000, 8}, 1000);
         RemoveProcessCacheFolder();
-        WriteAll(*m_dir / "blocked", std::string("a file, not a folder"));
-        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(*m_dir / "blocked"));
+        WriteAll(*m_fx.dir / "blocked", std::string("a file, not a folder"));
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(*m_fx.dir / "blocked"));
         Drag(10, 30, 200);
         Doc().SetModifiedFlag(false);
         QVERIFY(Frame().ExecuteCommand(ID_EDIT_DELETE));
-        QCOMPARE(m_messages.size(), std::size_t{1});
-        QVERIFY(m_messages[0].contains(QStringLiteral("undo")));
+        QCOMPARE(m_fx.messages.size(), std::size_t{1});
+        QVERIFY(m_fx.messages[0].contains(QStringLiteral("undo")));
         QCOMPARE(Doc().GetDataSize(), 1000u);
         QVERIFY(!Doc().IsModified());
         QVERIFY(!Enabled(ID_EDIT_UNDO));

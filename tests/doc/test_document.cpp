@@ -9,6 +9,31 @@
 #include <cstring>
 
 namespace {
+// A sound system whose input accepts every buffer and records nothing.
+struct FakeAudio : IWaveAudio {
+    struct In : IWaveIn {
+        MMRESULT AddBuffer(WAVEHDR*) override { return MMSYSERR_NOERROR; }
+        MMRESULT Start() override { return MMSYSERR_NOERROR; }
+        MMRESULT Reset() override { return MMSYSERR_NOERROR; }
+        MMRESULT GetPosition(std::uint32_t& f) override
+        {
+            f = 0;
+            return MMSYSERR_NOERROR;
+        }
+    };
+    std::vector<std::string> OutputDevices() override { return {}; }
+    std::vector<std::string> InputDevices() override { return {"fake"}; }
+    MMRESULT OpenOutput(int, const WAVEFORMATEX&, IWaveNotify*, std::unique_ptr<IWaveOut>&) override
+    {
+        return MMSYSERR_NODRIVER;
+    }
+    MMRESULT OpenInput(int, const WAVEFORMATEX&, IWaveNotify*, std::unique_ptr<IWaveIn>& d) override
+    {
+        d = std::make_unique<In>();
+        return MMSYSERR_NOERROR;
+    }
+};
+
 class DocTest : public ::testing::Test {
 protected:
     CTempDir dir;
@@ -111,9 +136,16 @@ TEST_F(DocTest, NewKeepsTheAudioUnderNoName)
 TEST_F(DocTest, RecordingBlockAndItsEnd)
 {
     frame.SetFormat(22050, 1, 16); // what the panel would give
-    ASSERT_EQ(doc.PrepareRecordingBlock(), 0);
+    FakeAudio audio;
+    SetWaveAudio(&audio);
+    ASSERT_EQ(doc.BeginRecording(nullptr), 0) << doc.GetError();
     EXPECT_EQ(GlobalSize(doc.m_wave.m_hData), 2646000u); // 60 x 16 x 1 x 22050 / 8
+    EXPECT_EQ(doc.m_wave.m_waveHdr.dwBufferLength, 2646000u);
     EXPECT_EQ(doc.GetDataSize(), 0u);
+    EXPECT_TRUE(doc.m_wave.IsDeviceBusy());
+    doc.CloseRecording();
+    EXPECT_FALSE(doc.m_wave.IsDeviceBusy());
+    SetWaveAudio(nullptr);
 
     struct Case {
         std::uint16_t bits, channels;
@@ -137,10 +169,17 @@ TEST_F(DocTest, RecordingBlockAndItsEnd)
         EXPECT_EQ(frame.m_wChannels, c.channels);
     }
 
+    // 38.4 GB: beyond a WAV file; refused before anything changes. So is a
+    // recording without a sound system.
+    const std::uint32_t size = doc.GetDataSize();
     frame.SetFormat(96000, 2, 16);
-    frame.m_nRecordSeconds = 100000; // 38.4 GB: beyond a WAV file
-    EXPECT_EQ(doc.PrepareRecordingBlock(), 1);
-    EXPECT_EQ(doc.m_wave.IsValid(), 0);
+    frame.m_nRecordSeconds = 100000;
+    EXPECT_NE(doc.BeginRecording(nullptr), 0);
+    EXPECT_NE(doc.GetError().find("does not fit"), std::string::npos);
+    frame.m_nRecordSeconds = 1;
+    EXPECT_EQ(doc.BeginRecording(nullptr), int(MMSYSERR_NODRIVER));
+    EXPECT_EQ(doc.GetDataSize(), size);
+    EXPECT_EQ(doc.m_wave.m_pFormat->nChannels, 2); // the recorded format of the last case above
 }
 
 TEST_F(DocTest, SineWritersFollowTheFormula)

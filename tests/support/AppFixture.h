@@ -1,0 +1,80 @@
+#pragma once
+// An editor for one Qt Test: a private folder as home, cache and profile,
+// message boxes answered from a queue and recorded, and the application
+// started with no file.
+
+#include "app/COndrelApp.h"
+#include "doc/COndrelDoc.h"
+#include "frame/CMainFrame.h"
+#include "platform/MessageBox.h"
+#include "platform/ProcessCache.h"
+#include "tests/support/WaveFixtures.h"
+#include "view/COndrelView.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+class CAppFixture {
+public:
+    std::unique_ptr<CTempDir> dir;
+    std::unique_ptr<COndrelApp> app;
+    std::vector<QString> messages; // every message box, in order
+    std::deque<int> answers;       // their answers; IDNO once they run out
+
+    // Makes the folder and starts the editor; false when it did not start.
+    bool Start()
+    {
+        dir = std::make_unique<CTempDir>();
+        qputenv("HOME", QByteArray::fromStdString(dir->Path().string()));
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(*dir / "cache"));
+        RemoveProcessCacheFolder();
+        messages.clear();
+        answers.clear();
+        SetMessageBoxHook([this](const QString& text, unsigned) {
+            messages.push_back(text);
+            if (answers.empty())
+                return IDNO;
+            const int a = answers.front();
+            answers.pop_front();
+            return a;
+        });
+        app = std::make_unique<COndrelApp>(*dir / "ondrel.ini");
+        return app->InitInstance({"ondrel"});
+    }
+    void Stop()
+    {
+        if (app)
+            app->GetMainFrame()->SetCloseHandler(nullptr);
+        app.reset();
+        SetMessageBoxHook(nullptr);
+        RemoveProcessCacheFolder();
+        dir.reset();
+    }
+
+    CMainFrame& Frame() { return *app->GetMainFrame(); }
+    COndrelDoc& Doc() { return *app->GetDocument(); }
+    COndrelView& View() { return *app->GetView(); }
+    bool Enabled(unsigned nID)
+    {
+        CCmdUI ui(nID);
+        Frame().UpdateCmdUI(ui);
+        return ui.m_bEnabled;
+    }
+    // Writes a file of `bytes` bytes in the given format and opens it.
+    bool Open(const PcmFormat& f, std::size_t bytes, const char* name = "a.wav")
+    {
+        WriteAll(*dir / name, SimpleWave(f, Ramp(bytes)));
+        return app->OpenDocumentFile(QString::fromStdString(*dir / name));
+    }
+    Bytes Data()
+    {
+        std::uint8_t* p = Doc().LockData();
+        Bytes b(p, p + Doc().GetDataSize());
+        Doc().UnlockData();
+        return b;
+    }
+};
