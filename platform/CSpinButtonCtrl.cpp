@@ -98,7 +98,10 @@ bool CSpinButtonCtrl::Step(int direction)
 
 bool CSpinButtonCtrl::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_buddy && event->type() == QEvent::KeyPress && isEnabled()) {
+    // The event type first: the buddy's destructor passes events through
+    // here once it is no longer a QLineEdit, when reading m_buddy (a cast to
+    // QLineEdit*) would be undefined; key presses never come that late.
+    if (event->type() == QEvent::KeyPress && watched == m_buddy && isEnabled()) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (key->modifiers() == Qt::NoModifier || key->modifiers() == Qt::KeypadModifier) {
             if (key->key() == Qt::Key_Up) {
