@@ -25,10 +25,27 @@ ondrel_install_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 }
 
+# Parallel jobs for building and testing: every core unless ONDREL_JOBS
+# says otherwise (to leave cores to other work).
+ONDREL_JOBS=${ONDREL_JOBS:-$(nproc)}
+
 # ondrel_build BUILD_DIR [extra cmake arguments...]
 ondrel_build() {
   local dir=$1
   shift
   cmake -S "$ONDREL_ROOT" -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$(nproc)"
+  cmake --build "$dir" -j "$ONDREL_JOBS"
+}
+
+# Compiler and linker flags of the sanitized build: address and undefined
+# behaviour checks, every finding fatal.
+ONDREL_SANITIZE_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+
+# ondrel_build_sanitized BUILD_DIR
+ondrel_build_sanitized() {
+  ondrel_build "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    "-DCMAKE_CXX_FLAGS=$ONDREL_SANITIZE_FLAGS" \
+    "-DCMAKE_EXE_LINKER_FLAGS=$ONDREL_SANITIZE_FLAGS" \
+    "-DCMAKE_SHARED_LINKER_FLAGS=$ONDREL_SANITIZE_FLAGS" \
+    "-DCMAKE_MODULE_LINKER_FLAGS=$ONDREL_SANITIZE_FLAGS"
 }
