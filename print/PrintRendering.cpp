@@ -229,17 +229,10 @@ void PrintStereo16(CWaveViewCore& view, QPainter& painter, int, const QRect& rec
 
 void PrintPage(CWaveViewCore& view, QPainter& painter, int reso, const QRect& rect, unsigned page)
 {
-    const CCurrentFormat& format = view.GetDocument().GetFrame();
-    const bool mono = format.m_wChannels == 1;
-    const bool eight = format.m_wBitsPerSample == 8;
-    if (mono && eight)
-        PrintMono8(view, painter, reso, rect, page);
-    else if (mono)
-        PrintMono16(view, painter, reso, rect, page);
-    else if (eight)
-        PrintStereo8(view, painter, reso, rect, page);
-    else
-        PrintStereo16(view, painter, reso, rect, page);
+    // The same choice of drawing as the screen's, by the current format.
+    using PrintFn = void (*)(CWaveViewCore&, QPainter&, int, const QRect&, unsigned);
+    static constexpr PrintFn kPrint[4] = {PrintMono8, PrintMono16, PrintStereo8, PrintStereo16};
+    kPrint[view.FormatMember()](view, painter, reso, rect, page);
 }
 
 void SetupPainterForPage(QPainter& painter, const SPageLayout& layout)

@@ -143,24 +143,29 @@ void CWaveViewCore::OnDraw(CDrawSurface& dc)
     DrawSelection(dc);
 }
 
-void CWaveViewCore::DrawOverview(CDrawSurface& dc)
+int CWaveViewCore::FormatMember() const
 {
+    // Mono means exactly one channel and 8-bit exactly 8 bits; every other
+    // shape is drawn as stereo and 16-bit.
     const bool mono = m_frame.m_wChannels == 1;
     const bool eight = m_frame.m_wBitsPerSample == 8;
-    if (mono)
-        eight ? DrawOverviewMono8(dc) : DrawOverviewMono16(dc);
-    else
-        eight ? DrawOverviewStereo8(dc) : DrawOverviewStereo16(dc);
+    return (mono ? 0 : 2) + (eight ? 0 : 1);
+}
+
+void CWaveViewCore::DrawOverview(CDrawSurface& dc)
+{
+    static constexpr void (CWaveViewCore::*kDraw[4])(CDrawSurface&) = {
+        &CWaveViewCore::DrawOverviewMono8, &CWaveViewCore::DrawOverviewMono16,
+        &CWaveViewCore::DrawOverviewStereo8, &CWaveViewCore::DrawOverviewStereo16};
+    (this->*kDraw[FormatMember()])(dc);
 }
 
 void CWaveViewCore::DrawDetail(CDrawSurface& dc)
 {
-    const bool mono = m_frame.m_wChannels == 1;
-    const bool eight = m_frame.m_wBitsPerSample == 8;
-    if (mono)
-        eight ? DrawDetailMono8(dc) : DrawDetailMono16(dc);
-    else
-        eight ? DrawDetailStereo8(dc) : DrawDetailStereo16(dc);
+    static constexpr void (CWaveViewCore::*kDraw[4])(CDrawSurface&) = {
+        &CWaveViewCore::DrawDetailMono8, &CWaveViewCore::DrawDetailMono16,
+        &CWaveViewCore::DrawDetailStereo8, &CWaveViewCore::DrawDetailStereo16};
+    (this->*kDraw[FormatMember()])(dc);
 }
 
 void CWaveViewCore::DrawPaneBorders(CDrawSurface& dc)

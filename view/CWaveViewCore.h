@@ -91,6 +91,9 @@ public:
     // The overview and detail operations for the current format.
     void DrawOverview(CDrawSurface& dc);
     void DrawDetail(CDrawSurface& dc);
+    // Which of the four drawings fits the current format: 0 mono 8-bit,
+    // 1 mono 16-bit, 2 stereo 8-bit, 3 stereo 16-bit.
+    int FormatMember() const;
 
     // 1 when left < x < right and top < y < bottom, else 0.
     virtual int IsInsidePane(int x, int y, const RECT& rc) const;
