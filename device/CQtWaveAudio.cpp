@@ -190,6 +190,10 @@ public:
         }
 
         m_sink = new QAudioSink(m_device, m_format);
+        // The sink is fed from the user-interface thread: ask for half a
+        // second of buffer (the server grants what it can) so that a busy
+        // moment there, such as drawing a long file, does not break the sound.
+        m_sink->setBufferSize(m_format.bytesForDuration(500000));
         const char silence = m_format.sampleFormat() == QAudioFormat::UInt8 ? '\x80' : '\0';
         auto* source = new CPlaySource(pHdr->lpData, bytes, silence, m_sink);
         source->open(QIODevice::ReadOnly | QIODevice::Unbuffered);
