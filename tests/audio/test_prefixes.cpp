@@ -8,6 +8,7 @@
 #include "frame/CCurrentFormat.h"
 #include "res/resource.h"
 #include "tests/support/WaveFixtures.h"
+#include "tests/support/WaveState.h"
 
 #include <gtest/gtest.h>
 
@@ -17,31 +18,6 @@
 #include <unistd.h>
 
 namespace {
-// What a load may change: the format record, the block, the sizes, the
-// bytes and what the current format shows.
-struct State {
-    Bytes format;
-    HGLOBAL block;
-    std::uint32_t size;
-    int hasData;
-    Bytes content;
-    std::vector<std::string> texts;
-
-    State(CWaveData& w, const CCurrentFormat& f)
-        : format(reinterpret_cast<const std::uint8_t*>(w.m_pFormat.get()),
-                 reinterpret_cast<const std::uint8_t*>(w.m_pFormat.get()) + sizeof(WAVEFORMATEX)),
-          block(w.m_hData), size(w.m_dwDataSize), hasData(w.m_bHasData)
-    {
-        if (std::uint8_t* p = w.LockData()) {
-            content.assign(p, p + w.m_dwDataSize);
-            w.UnlockData();
-        }
-        for (unsigned id : {IDC_CUR_RATE, IDC_CUR_CHANNELS, IDC_CUR_BITS, IDC_DATA_BYTES, IDC_DATA_MS})
-            texts.push_back(f.GetText(id));
-    }
-    bool operator==(const State&) const = default;
-};
-
 // Caps every allocation for as long as it lives.
 struct AllocLimit {
     explicit AllocLimit(std::size_t bytes) { GlobalSetAllocLimit(bytes); }
@@ -110,14 +86,14 @@ TEST(Prefixes, EveryPrefixLoadsWholeOrFailsCleanlyWithinItsOwnSize)
         // The whole file's audio alone exceeds a limit below its size: the
         // limit does reach the loader's allocation.
         {
-            const State before(wave, frame);
+            const CWaveState before(wave, frame);
             AllocLimit limit(fx.data.size() - 1);
             ASSERT_EQ(LoadWaveFile(path, wave, frame, error), 0);
-            ASSERT_TRUE(State(wave, frame) == before);
+            ASSERT_TRUE(CWaveState(wave, frame) == before);
         }
         for (std::size_t n = fx.file.size() + 1; n-- > 0;) {
             ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(n)), 0);
-            const State before(wave, frame);
+            const CWaveState before(wave, frame);
             const bool whole = n >= fx.dataEnd;
 
             // Under the limit of its own size; the same load without a
@@ -139,13 +115,13 @@ TEST(Prefixes, EveryPrefixLoadsWholeOrFailsCleanlyWithinItsOwnSize)
             ASSERT_EQ(loaded, whole ? 1 : 0) << n << " of " << fx.file.size() << ": " << error;
             if (!whole) {
                 ASSERT_FALSE(error.empty()) << n;
-                ASSERT_TRUE(State(wave, frame) == before) << n << ": " << error;
+                ASSERT_TRUE(CWaveState(wave, frame) == before) << n << ": " << error;
             } else {
                 ASSERT_EQ(wave.m_pFormat->nChannels, fx.format.channels) << n;
                 ASSERT_EQ(wave.m_pFormat->wBitsPerSample, fx.format.bits) << n;
                 ASSERT_EQ(frame.m_dwSamplesPerSec, fx.format.rate) << n;
                 ASSERT_EQ(frame.GetText(IDC_DATA_BYTES), std::to_string(fx.data.size())) << n;
-                ASSERT_TRUE(State(wave, frame).content == fx.data) << n;
+                ASSERT_TRUE(CWaveState(wave, frame).content == fx.data) << n;
                 loadOld();
             }
 

@@ -3,6 +3,7 @@
 #include "frame/CCurrentFormat.h"
 #include "res/resource.h"
 #include "tests/support/WaveFixtures.h"
+#include "tests/support/WaveState.h"
 
 #include <gtest/gtest.h>
 
@@ -11,33 +12,6 @@
 #include <sys/resource.h>
 
 namespace {
-// Everything a load may change: the wave data and the current format.
-struct Snapshot {
-    Bytes format;
-    HGLOBAL block;
-    std::uint32_t size;
-    int hasData;
-    Bytes content;
-    std::uint32_t rate;
-    unsigned channels, bits;
-    std::vector<std::string> texts;
-
-    Snapshot(CWaveData& w, const CCurrentFormat& f)
-        : format(reinterpret_cast<const std::uint8_t*>(w.m_pFormat.get()),
-                 reinterpret_cast<const std::uint8_t*>(w.m_pFormat.get()) + sizeof(WAVEFORMATEX)),
-          block(w.m_hData), size(w.m_dwDataSize), hasData(w.m_bHasData),
-          rate(f.m_dwSamplesPerSec), channels(f.m_wChannels), bits(f.m_wBitsPerSample)
-    {
-        if (std::uint8_t* p = w.LockData()) {
-            content.assign(p, p + w.m_dwDataSize);
-            w.UnlockData();
-        }
-        for (unsigned id : {IDC_CUR_RATE, IDC_CUR_CHANNELS, IDC_CUR_BITS, IDC_DATA_BYTES, IDC_DATA_MS})
-            texts.push_back(f.GetText(id));
-    }
-    bool operator==(const Snapshot&) const = default;
-};
-
 Bytes ExtensibleFmt(const PcmFormat& f, bool pcm)
 {
     Bytes b = FmtBody(f);
@@ -196,7 +170,7 @@ TEST_F(WaveFileTest, RefusedFilesFailCleanlyAndChangeNothing)
 {
     // Start from a loaded file, so "nothing changed" has something to keep.
     ASSERT_EQ(Load(SimpleWave(PcmFormat{1, 8000, 8}, Ramp(16)), "old.wav"), 1);
-    const Snapshot before(wave, frame);
+    const CWaveState before(wave, frame);
 
     const PcmFormat ok{2, 22050, 16};
     const Bytes data = Ramp(8);
@@ -253,7 +227,7 @@ TEST_F(WaveFileTest, RefusedFilesFailCleanlyAndChangeNothing)
     for (const Case& c : cases) {
         EXPECT_EQ(Load(c.file), 0) << c.name;
         EXPECT_FALSE(error.empty()) << c.name;
-        EXPECT_TRUE(Snapshot(wave, frame) == before) << c.name;
+        EXPECT_TRUE(CWaveState(wave, frame) == before) << c.name;
     }
     // A size the file cannot hold is refused before any memory is sought.
     GlobalSetAllocLimit(1 << 20);
@@ -264,7 +238,7 @@ TEST_F(WaveFileTest, RefusedFilesFailCleanlyAndChangeNothing)
     error.clear();
     EXPECT_EQ(LoadWaveFile(dir / "missing.wav", wave, frame, error), 0);
     EXPECT_NE(error.find("No such file"), std::string::npos) << error;
-    EXPECT_TRUE(Snapshot(wave, frame) == before);
+    EXPECT_TRUE(CWaveState(wave, frame) == before);
 }
 
 TEST_F(WaveFileTest, EveryTruncationFailsCleanly)
@@ -276,10 +250,10 @@ TEST_F(WaveFileTest, EveryTruncationFailsCleanly)
     PutChunk(chunks, "data", Ramp(10));
     const Bytes full = RiffWave(chunks);
     ASSERT_EQ(Load(SimpleWave(PcmFormat{1, 8000, 16}, Ramp(6)), "old.wav"), 1);
-    const Snapshot before(wave, frame);
+    const CWaveState before(wave, frame);
     for (std::size_t n = 0; n < full.size(); ++n) {
         ASSERT_EQ(Load(Bytes(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n))), 0) << n;
-        ASSERT_TRUE(Snapshot(wave, frame) == before) << n;
+        ASSERT_TRUE(CWaveState(wave, frame) == before) << n;
     }
     EXPECT_EQ(Load(full), 1) << error;
     EXPECT_EQ(frame.m_dwSamplesPerSec, 11025u);

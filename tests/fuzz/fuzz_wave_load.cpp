@@ -18,6 +18,7 @@
 #include "platform/GlobalMemory.h"
 #include "res/resource.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "tests/support/WaveState.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -134,35 +135,12 @@ SExpected Expect(const std::uint8_t* b, std::size_t n)
 // What a load may change.
 
 struct SState {
-    std::vector<std::uint8_t> format;
-    HGLOBAL block = nullptr;
-    std::uint32_t size = 0;
-    int hasData = 0;
-    std::vector<std::uint8_t> content;
-    std::uint32_t rate = 0;
-    unsigned channels = 0, bits = 0;
-    std::vector<std::string> texts;
-    bool modified = false;
+    CWaveState wave;
+    bool modified;
 
     static SState Of(COndrelDoc& doc, const CCurrentFormat& frame)
     {
-        SState s;
-        const auto* fp = reinterpret_cast<const std::uint8_t*>(doc.m_wave.m_pFormat.get());
-        s.format.assign(fp, fp + sizeof(WAVEFORMATEX));
-        s.block = doc.m_wave.m_hData;
-        s.size = doc.m_wave.m_dwDataSize;
-        s.hasData = doc.m_wave.m_bHasData;
-        if (std::uint8_t* p = doc.m_wave.LockData()) {
-            s.content.assign(p, p + std::min<std::size_t>(s.size, GlobalSize(s.block)));
-            doc.m_wave.UnlockData();
-        }
-        s.rate = frame.m_dwSamplesPerSec;
-        s.channels = frame.m_wChannels;
-        s.bits = frame.m_wBitsPerSample;
-        for (unsigned id : {IDC_CUR_RATE, IDC_CUR_CHANNELS, IDC_CUR_BITS, IDC_DATA_BYTES, IDC_DATA_MS})
-            s.texts.push_back(frame.GetText(id));
-        s.modified = doc.IsModified();
-        return s;
+        return {CWaveState(doc.m_wave, frame), doc.IsModified()};
     }
     bool operator==(const SState&) const = default;
 };
@@ -197,13 +175,6 @@ struct SFixture {
     }
 };
 
-std::string Texts(const SState& s)
-{
-    std::string t;
-    for (const std::string& x : s.texts)
-        t += "[" + x + "]";
-    return t;
-}
 
 } // namespace
 
@@ -225,26 +196,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                    static_cast<unsigned long long>(want.dataAt), doc.GetError().c_str());
         FUZZ_CHECK(!doc.GetError().empty(), "refused without saying why");
         FUZZ_CHECK(after == before, "a refused file changed the document: size %u -> %u, texts %s -> %s",
-                   before.size, after.size, Texts(before).c_str(), Texts(after).c_str());
+                   before.wave.size, after.wave.size, before.wave.Texts().c_str(), after.wave.Texts().c_str());
         return 0;
     }
 
     FUZZ_CHECK(loaded == 1, "LoadWaveFile returned %d", loaded);
-    FUZZ_CHECK(want.ok, "accepted a file that should be refused (%u bytes loaded)", after.size);
+    const CWaveState& got = after.wave;
+    FUZZ_CHECK(want.ok, "accepted a file that should be refused (%u bytes loaded)", got.size);
     const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
     FUZZ_CHECK(f.wFormatTag == WAVE_FORMAT_PCM && (f.nChannels == 1 || f.nChannels == 2) &&
                    (f.wBitsPerSample == 8 || f.wBitsPerSample == 16) && f.nSamplesPerSec > 0,
                "inconsistent format: tag %u, %u channels, %u bits, %u Hz", f.wFormatTag, f.nChannels,
                f.wBitsPerSample, f.nSamplesPerSec);
     FUZZ_CHECK(std::memcmp(&f, &want.format, sizeof f) == 0, "format record differs from the file's");
-    FUZZ_CHECK(after.size == want.dataSize && after.size <= size, "size %u, data chunk %u, input %zu", after.size,
+    FUZZ_CHECK(got.size == want.dataSize && got.size <= size, "size %u, data chunk %u, input %zu", got.size,
                want.dataSize, size);
-    FUZZ_CHECK(after.block != nullptr && GlobalSize(after.block) >= after.size, "block smaller than the data");
-    FUZZ_CHECK(GlobalLockCount(after.block) == 0, "block left locked (%u)", GlobalLockCount(after.block));
-    FUZZ_CHECK(after.block != before.block || before.block == nullptr, "the old block was kept");
-    FUZZ_CHECK(after.hasData == 1, "loaded data not marked present");
-    FUZZ_CHECK(after.content.size() == after.size &&
-                   std::memcmp(after.content.data(), data + want.dataAt, after.size) == 0,
+    FUZZ_CHECK(got.block != nullptr && GlobalSize(got.block) >= got.size, "block smaller than the data");
+    FUZZ_CHECK(GlobalLockCount(got.block) == 0, "block left locked (%u)", GlobalLockCount(got.block));
+    FUZZ_CHECK(got.block != before.wave.block || before.wave.block == nullptr, "the old block was kept");
+    FUZZ_CHECK(got.hasData == 1, "loaded data not marked present");
+    FUZZ_CHECK(got.content.size() == got.size &&
+                   std::memcmp(got.content.data(), data + want.dataAt, got.size) == 0,
                "loaded bytes differ from the data chunk");
     FUZZ_CHECK(after.modified == before.modified, "loading changed the modified flag");
 
@@ -255,9 +227,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::uint64_t perSecond = std::uint64_t{f.nSamplesPerSec} * f.wBitsPerSample * f.nChannels / 8;
     const std::vector<std::string> texts = {
         std::to_string(f.nSamplesPerSec) + " Hz", f.nChannels == 2 ? "Stereo" : "Mono",
-        std::to_string(f.wBitsPerSample) + " Bits", std::to_string(after.size),
-        std::to_string(std::uint64_t{after.size} * 1000 / perSecond)};
-    FUZZ_CHECK(after.texts == texts, "readouts %s", Texts(after).c_str());
+        std::to_string(f.wBitsPerSample) + " Bits", std::to_string(got.size),
+        std::to_string(std::uint64_t{got.size} * 1000 / perSecond)};
+    FUZZ_CHECK(got.texts == texts, "readouts %s", got.Texts().c_str());
 
     // Every input starts from the same document.
     fx.LoadReference();

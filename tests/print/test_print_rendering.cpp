@@ -100,6 +100,16 @@ TEST(PrintSettings, ReadFromTheProfileWithDefaults)
     EXPECT_EQ(s.reso, 3);
 }
 
+// The rows of column x that hold `color`, top to bottom.
+std::vector<int> Rows(const QImage& image, int x, QRgb color)
+{
+    std::vector<int> rows;
+    for (int y = 0; y < image.height(); ++y)
+        if (image.pixel(x, y) == color)
+            rows.push_back(y);
+    return rows;
+}
+
 // A document in the program's current format with its view; pages are
 // drawn onto a white image, one device pixel per drawing unit unless a
 // test lays the page out otherwise.
@@ -153,14 +163,6 @@ protected:
         SetupPainterForPage(painter, layout);
         PrintPage(view, painter, 1, QRect(0, 0, layout.width, layout.height), page);
         return image;
-    }
-    static std::vector<int> Rows(const QImage& image, int x, QRgb color)
-    {
-        std::vector<int> rows;
-        for (int y = 0; y < image.height(); ++y)
-            if (image.pixel(x, y) == color)
-                rows.push_back(y);
-        return rows;
     }
     // Columns of rows [y0, y1) holding any black pixel.
     static std::vector<int> BlackColumns(const QImage& image, int y0, int y1)
@@ -394,14 +396,6 @@ protected:
             Put16(data, static_cast<std::uint16_t>(static_cast<std::int16_t>(i < frames ? value : tailValue)));
         WriteAll(dir / "in.wav", SimpleWave(PcmFormat{1, 8000, 16}, data));
         return dir / "in.wav";
-    }
-    static std::vector<int> Rows(const QImage& image, int x, QRgb color)
-    {
-        std::vector<int> rows;
-        for (int y = 0; y < image.height(); ++y)
-            if (image.pixel(x, y) == color)
-                rows.push_back(y);
-        return rows;
     }
 };
 
