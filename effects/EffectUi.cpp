@@ -15,7 +15,18 @@
 #include <atomic>
 #include <thread>
 
+namespace {
+int g_nShowDelayMs = 500;
+std::function<void()> g_workerStartHook;
+} // namespace
+
 CProgressRunner::CProgressRunner(QWidget* parent, QString label) : m_pParent(parent), m_strLabel(std::move(label)) {}
+
+void CProgressRunner::SetTestHooks(int showDelayMs, std::function<void()> workerStart)
+{
+    g_nShowDelayMs = showDelayMs;
+    g_workerStartHook = std::move(workerStart);
+}
 
 int CProgressRunner::Run(const std::function<int(CEffectProgress*)>& work, std::uint32_t totalFrames)
 {
@@ -30,7 +41,10 @@ int CProgressRunner::Run(const std::function<int(CEffectProgress*)>& work, std::
         }
     } shared;
     int result = kEngineOk;
+    const std::function<void()> startHook = g_workerStartHook;
     std::thread worker([&] {
+        if (startHook)
+            startHook();
         result = work(&shared);
         shared.finished.store(true);
     });
@@ -41,11 +55,13 @@ int CProgressRunner::Run(const std::function<int(CEffectProgress*)>& work, std::
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setMinimumDuration(1000000); // shown below, by our own clock
+    // ｷｬﾝｾﾙ reaches the worker at once, not at the next turn of the loop.
+    QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&shared] { shared.cancel.store(true); });
     QElapsedTimer clock;
     clock.start();
     const std::uint32_t total = totalFrames ? totalFrames : 1;
     while (!shared.finished.load()) {
-        if (!dialog.isVisible() && clock.elapsed() >= 500)
+        if (!dialog.isVisible() && clock.elapsed() >= g_nShowDelayMs)
             dialog.show();
         // Before the window shows, no input is taken at all: nothing may
         // touch the data while the worker writes it.

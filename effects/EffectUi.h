@@ -23,6 +23,12 @@ public:
     CProgressRunner(QWidget* parent, QString label);
     int Run(const std::function<int(CEffectProgress*)>& work, std::uint32_t totalFrames) override;
 
+    // Tests: the progress window shows after `showDelayMs` instead of half a
+    // second, and the worker calls `workerStart` (on its own thread) before
+    // it starts the work, so a test can hold it until it has pressed
+    // ｷｬﾝｾﾙ. A null hook and 500 restore the defaults.
+    static void SetTestHooks(int showDelayMs, std::function<void()> workerStart);
+
 private:
     QWidget* m_pParent;
     QString m_strLabel;
