@@ -10,6 +10,7 @@
 #include "frame/CCurrentFormat.h"
 #include "res/Strings.h"
 #include "res/resource.h"
+#include "platform/DecimalNumber.h"
 #include "platform/Profile.h"
 #include "platform/SafeFile.h"
 #include "print/PrintJob.h"
@@ -111,23 +112,12 @@ std::optional<std::uint32_t> ParseBytes(const std::string& text)
     return static_cast<std::uint32_t>(value);
 }
 
-// A decimal integer within [lo, hi].
+// A whole number within [lo, hi], read as the dialogs read theirs
+// (ParseDecimalInt: blanks, an optional sign, decimal digits).
 std::optional<long long> ParseInt(const std::string& text, long long lo, long long hi)
 {
-    if (text.empty() || text.size() > 12)
-        return std::nullopt;
-    std::size_t i = text[0] == '-' ? 1 : 0;
-    if (i == text.size())
-        return std::nullopt;
-    long long value = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-    }
-    if (text[0] == '-')
-        value = -value;
-    if (value < lo || value > hi)
+    int value = 0;
+    if (!ParseDecimalInt(text, value) || value < lo || value > hi)
         return std::nullopt;
     return value;
 }

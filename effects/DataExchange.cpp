@@ -1,31 +1,12 @@
 #include "effects/DataExchange.h"
 
+#include "platform/DecimalNumber.h"
 #include "res/Strings.h"
 #include "res/resource.h"
 
-#include <QByteArray>
-
 #include <charconv>
-#include <cctype>
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
-#include <locale.h>
-
-namespace {
-
-// strtod with the C locale's decimal point. Qt sets the process locale
-// from the environment at start-up, and plain strtod would then read "1.5"
-// as 1 in a locale with a decimal comma.
-double CStrtod(const char* text, char** end)
-{
-    static const locale_t cLocale = newlocale(LC_ALL_MASK, "C", locale_t{});
-    return strtod_l(text, end, cLocale);
-}
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
-} // namespace
 
 QString FormatGeneral15(double v)
 {
@@ -38,73 +19,17 @@ QString FormatGeneral15(double v)
 
 bool ParseReal(const QString& text, double& value)
 {
-    const QByteArray bytes = text.toUtf8();
-    const char* p = bytes.constData();
-    const char* const end = p + bytes.size();
-    while (p < end && IsBlank(*p))
-        ++p;
-    // strtod would skip line breaks and other white space of its own; only
-    // blanks are allowed before the number.
-    if (p == end || std::isspace(static_cast<unsigned char>(*p)))
-        return false;
-    char* stop = nullptr;
-    const double parsed = CStrtod(p, &stop);
-    if (stop == p)
-        return false;
-    const char* q = stop;
-    while (q < end && IsBlank(*q))
-        ++q;
-    // An embedded NUL stops strtod early and fails here too.
-    if (q != end)
-        return false;
-    value = parsed;
-    return true;
+    return ParseDecimal(text.toStdString(), value);
 }
 
 bool ParseInt(const QString& text, int& value)
 {
-    const QByteArray bytes = text.toUtf8();
-    const char* p = bytes.constData();
-    const char* const end = p + bytes.size();
-    while (p < end && IsBlank(*p))
-        ++p;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    const char* digits = p;
-    std::int64_t magnitude = 0;
-    while (p < end && *p >= '0' && *p <= '9') {
-        magnitude = magnitude * 10 + (*p - '0');
-        // One past INT_MAX's magnitude is INT_MIN's; anything beyond fails,
-        // checked before the next digit could overflow 64 bits.
-        if (magnitude > std::int64_t{INT_MAX} + 1)
-            return false;
-        ++p;
-    }
-    if (p == digits)
-        return false;
-    while (p < end && IsBlank(*p))
-        ++p;
-    if (p != end)
-        return false;
-    const std::int64_t signedValue = negative ? -magnitude : magnitude;
-    if (signedValue > INT_MAX || signedValue < INT_MIN)
-        return false;
-    value = static_cast<int>(signedValue);
-    return true;
+    return ParseDecimalInt(text.toStdString(), value);
 }
 
 QString RangeMessage(double lo, double hi)
 {
     return AfxFormatString(AFX_IDP_PARSE_REAL_RANGE, FormatGeneral15(lo), FormatGeneral15(hi));
-}
-
-double LeadingReal(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    return CStrtod(bytes.constData(), nullptr);
 }
 
 int SineAmplitude(int position, int bitsPerSample)
@@ -134,6 +59,7 @@ bool CheckSineFrequency(double frequency, int samplesPerSec, QString& message)
 bool CheckSineFrequency(const QString& text, int samplesPerSec, double& frequency,
                         QString& message)
 {
-    frequency = LeadingReal(text);
+    if (!ParseReal(text, frequency))
+        frequency = 0.0;
     return CheckSineFrequency(frequency, samplesPerSec, message);
 }

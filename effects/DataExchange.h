@@ -11,24 +11,19 @@
 // C's "%.15g": 1.1 -> "1.1", 3.0 -> "3", 0.5 -> "0.5", 1e20 -> "1e+20".
 QString FormatGeneral15(double v);
 
-// A fractional field's text. Blanks (spaces and tabs) may surround the
-// number; what is between them must be one number that strtod takes in
-// whole ("1e2" and "0x10" are numbers, "1.5x", "1,5" and "" are not).
-// Leaves `value` alone when the text does not parse.
+// A fractional field's text, read by ParseDecimal (platform/DecimalNumber.h):
+// blanks around a decimal number with an optional point and exponent ("1.5",
+// " .5 ", "1e2"). "nan", "inf", "0x10", "1.5x", "1,5", "1e999" and "" are not
+// numbers. Leaves `value` alone when the text does not parse.
 bool ParseReal(const QString& text, double& value);
 
-// A whole-number field's text: blanks around an optional sign and decimal
-// digits, within the range of int. Leaves `value` alone when the text does
-// not parse.
+// A whole-number field's text, read by ParseDecimalInt: blanks around an
+// optional sign and decimal digits, within the range of int. Leaves `value`
+// alone when the text does not parse.
 bool ParseInt(const QString& text, int& value);
 
 // "lo から hi までの数字を入力してください。", the bounds in FormatGeneral15.
 QString RangeMessage(double lo, double hi);
-
-// The standard text-to-double conversion (atof): the number at the start of
-// the text, after any white space; 0 when there is none. "440abc" -> 440,
-// "abc" -> 0.
-double LeadingReal(const QString& text);
 
 // The sine generator's amplitude in sample units for a scroll position:
 // position x 256 for 16-bit data, the position itself otherwise.
@@ -41,8 +36,9 @@ int SineAmplitude(int position, int bitsPerSample);
 // when the frequency is refused.
 bool CheckSineFrequency(double frequency, int samplesPerSec, QString& message);
 
-// The same for the text of the frequency box, converted with LeadingReal
-// ("abc" is 0 and is refused). `frequency` receives the converted value
-// whether or not it passes.
+// The same for the text of the frequency box, read by ParseReal. Text that
+// is not a number counts as 0 and so is refused with the zero message
+// ("abc", "nan", "440abc"). `frequency` receives the value, 0 for such
+// text, whether or not it passes.
 bool CheckSineFrequency(const QString& text, int samplesPerSec, double& frequency,
                         QString& message);

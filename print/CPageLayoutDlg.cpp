@@ -1,5 +1,6 @@
 #include "print/CPageLayoutDlg.h"
 
+#include "platform/DecimalNumber.h"
 #include "platform/MessageBox.h"
 #include "platform/Profile.h"
 
@@ -114,20 +115,8 @@ QLineEdit* CPageLayoutDlg::AddEdit(int id, int value, int x, int y, int w, int h
 
 bool CPageLayoutDlg::ParseInRange(const QString& text, int lo, int hi, int& value)
 {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    if (i < t.size() && (t[i] == u'+' || t[i] == u'-'))
-        ++i;
-    if (i == t.size())
-        return false;
-    for (qsizetype k = i; k < t.size(); ++k) {
-        // Only ASCII digits: QChar::isDigit would take full-width ones too.
-        if (t[k] < u'0' || t[k] > u'9')
-            return false;
-    }
-    bool ok = false;
-    const int v = t.toInt(&ok, 10); // too many digits for an int fails here
-    if (!ok || v < lo || v > hi)
+    int v = 0;
+    if (!ParseDecimalInt(text.toStdString(), v) || v < lo || v > hi)
         return false;
     value = v;
     return true;

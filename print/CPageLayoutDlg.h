@@ -46,9 +46,10 @@ public:
     int m_nDown = 0;
     int m_nReso = 1;
 
-    // Whether `text` is a whole number from lo to hi: blanks around it and
-    // one sign before the digits are allowed, nothing else. The number is
-    // stored in `value` only when it is accepted.
+    // Whether `text` is a whole number from lo to hi, read by
+    // ParseDecimalInt (blanks around it and one sign before the digits,
+    // nothing else). The number is stored in `value` only when it is
+    // accepted.
     static bool ParseInRange(const QString& text, int lo, int hi, int& value);
 
 private:

@@ -168,6 +168,27 @@ private slots:
         QTest::newRow("full-width digit") << "１" << false << 0.0;
         QTest::newRow("line break first") << "\n1" << false << 0.0;
         QTest::newRow("embedded NUL") << QString::fromLatin1("1\0x", 3) << false << 0.0;
+        // Only decimal numbers: what strtod takes beyond them is refused.
+        QTest::newRow("point last") << "5." << true << 5.0;
+        QTest::newRow("signed exponent") << "-2.5E-1" << true << -0.25;
+        QTest::newRow("too small reads as 0") << "1e-400" << true << 0.0;
+        QTest::newRow("nan") << "nan" << false << 0.0;
+        QTest::newRow("NAN with sign") << "-NAN" << false << 0.0;
+        QTest::newRow("nan with payload") << "nan(1)" << false << 0.0;
+        QTest::newRow("inf") << "inf" << false << 0.0;
+        QTest::newRow("minus inf") << "-inf" << false << 0.0;
+        QTest::newRow("infinity") << "Infinity" << false << 0.0;
+        QTest::newRow("hex") << "0x10" << false << 0.0;
+        QTest::newRow("hex float") << "0x1p3" << false << 0.0;
+        QTest::newRow("too large") << "1e999" << false << 0.0;
+        QTest::newRow("point only") << "." << false << 0.0;
+        QTest::newRow("sign only") << "-" << false << 0.0;
+        QTest::newRow("exponent without digits") << "1e" << false << 0.0;
+        QTest::newRow("exponent sign only") << "1e+" << false << 0.0;
+        QTest::newRow("exponent alone") << "e5" << false << 0.0;
+        QTest::newRow("two points") << "1.2.3" << false << 0.0;
+        QTest::newRow("two signs") << "+-1" << false << 0.0;
+        QTest::newRow("line break last") << "1\n" << false << 0.0;
     }
     void parseReal()
     {
@@ -213,6 +234,8 @@ private slots:
         QTest::newRow("fraction") << "1.0" << false << 0;
         QTest::newRow("exponent") << "1e2" << false << 0;
         QTest::newRow("hex") << "0x10" << false << 0;
+        QTest::newRow("nan") << "nan" << false << 0;
+        QTest::newRow("inf") << "-inf" << false << 0;
         QTest::newRow("sign only") << "-" << false << 0;
         QTest::newRow("empty") << "" << false << 0;
         QTest::newRow("trailing garbage") << "5x" << false << 0;
@@ -423,6 +446,17 @@ private slots:
                                                    << "0 から 1 までの数字を入力してください。";
         QTest::newRow("tremolo level negative") << "tremolo" << 1013 << "-0.1"
                                                 << "0 から 1 までの数字を入力してください。";
+        // Not numbers, though the C library reads them as some; NaN would
+        // pass every range check.
+        QTest::newRow("voice nan") << "voice" << 1000 << "nan" << kNotNumber;
+        QTest::newRow("tremolo level nan") << "tremolo" << 1013 << "nan" << kNotNumber;
+        QTest::newRow("tremolo freq inf") << "tremolo" << 1011 << "inf" << kNotNumber;
+        QTest::newRow("echo mix hex") << "echo" << 1021 << "0x1" << kNotNumber;
+        QTest::newRow("echo count hex") << "echo" << 1027 << "0x10" << kNotInteger;
+        QTest::newRow("chorus ratio minus inf") << "chorus" << 1011 << "-inf" << kNotNumber;
+        QTest::newRow("vibrato freq too large") << "vibrato" << 1011 << "1e999" << kNotNumber;
+        QTest::newRow("sine nan") << "sine16" << 1000 << "nan" << kBadFrequency;
+        QTest::newRow("sine minus inf") << "sine16" << 1000 << "-inf" << kBadFrequency;
     }
     void refusesBadText()
     {
@@ -433,7 +467,12 @@ private slots:
         auto dlg = MakeDialog(dialog);
         Open(dlg.get());
         auto* edit = Item<QLineEdit>(dlg.get(), editId);
-        edit->setText(text);
+        // Typed over the whole box, as the user would.
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClick(edit, Qt::Key_Delete);
+        QTest::keyClicks(edit, text);
+        QCOMPARE(edit->text(), text);
         ClickButton(dlg.get(), "IDOK");
         CheckRefused(dlg.get(), edit, message);
     }
@@ -592,8 +631,12 @@ private slots:
         QTest::newRow("zero") << 22050 << "0" << kBadFrequency << 0.0;
         QTest::newRow("empty") << 22050 << "" << kBadFrequency << 0.0;
         QTest::newRow("negative") << 22050 << "-440" << "" << -440.0;
-        QTest::newRow("leading number") << 22050 << "440abc" << "" << 440.0;
         QTest::newRow("leading blanks") << 22050 << "  1e3" << "" << 1000.0;
+        // Only a whole decimal number counts; anything else is 0 and refused.
+        QTest::newRow("number and more") << 22050 << "440abc" << kBadFrequency << 0.0;
+        QTest::newRow("nan") << 22050 << "nan" << kBadFrequency << 0.0;
+        QTest::newRow("minus inf") << 22050 << "-inf" << kBadFrequency << 0.0;
+        QTest::newRow("hex") << 22050 << "0x10" << kBadFrequency << 0.0;
     }
     void sineFrequency()
     {

@@ -181,6 +181,11 @@ private slots:
         QTest::newRow("top huge") << 479 << "99999999999" << top;
         QTest::newRow("top full-width") << 479 << "１０" << top;
         QTest::newRow("bottom 12mm") << 529 << "12mm" << bottom;
+        QTest::newRow("bottom hex") << 529 << "0x10" << bottom;
+        QTest::newRow("bottom exponent") << 529 << "1e1" << bottom;
+        QTest::newRow("bottom line break") << 529 << "5\n" << bottom;
+        QTest::newRow("reso nan") << 531 << "nan" << reso;
+        QTest::newRow("reso inf") << 531 << "inf" << reso;
         QTest::newRow("reso 0") << 531 << "0" << reso;
         QTest::newRow("reso 11") << 531 << "11" << reso;
     }
