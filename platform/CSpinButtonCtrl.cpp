@@ -1,5 +1,7 @@
 #include "platform/CSpinButtonCtrl.h"
 
+#include "platform/DecimalNumber.h"
+
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QToolButton>
@@ -81,19 +83,27 @@ bool CSpinButtonCtrl::Step(int direction)
     int delta = direction > 0 ? 1 : -1;
     if (m_lower > m_upper)
         delta = -delta;
-    // Step only when not already at the end, so no wrap and no overflow at
-    // INT_MAX/INT_MIN bounds.
-    int lo = std::min(m_lower, m_upper);
-    int hi = std::max(m_lower, m_upper);
-    int pos = Clamp(m_pos);
-    if ((delta > 0 && pos < hi) || (delta < 0 && pos > lo))
-        pos += delta;
-    if (pos == m_pos)
-        return false;
+    const std::int64_t start = StartOfStep();
+    // In 64 bits, so no wrap at INT_MAX/INT_MIN bounds; a start outside the
+    // range lands on its nearer end.
+    const int pos = static_cast<int>(std::clamp<std::int64_t>(
+        start + delta, std::min(m_lower, m_upper), std::max(m_lower, m_upper)));
     m_pos = pos;
+    if (pos == start)
+        return false;
     WriteBuddy();
     emit PositionChanged(m_pos);
     return true;
+}
+
+std::int64_t CSpinButtonCtrl::StartOfStep() const
+{
+    // The number the user sees is the one to step from; what is typed into
+    // the box counts as soon as it is a number.
+    int typed = 0;
+    if ((m_style & UDS_SETBUDDYINT) && m_buddy && ParseDecimalInt(m_buddy->text().toStdString(), typed))
+        return typed;
+    return Clamp(m_pos);
 }
 
 bool CSpinButtonCtrl::eventFilter(QObject* watched, QEvent* event)

@@ -1,5 +1,6 @@
 // The recording panel, its dialog-unit layout and the up-down control.
 
+#include "frame/CMainFrame.h"
 #include "frame/CRecordPanel.h"
 #include "platform/CSpinButtonCtrl.h"
 #include "platform/DialogUnits.h"
@@ -57,7 +58,9 @@ private slots:
     void spinClicksStepAndWriteText();
     void spinStopsAtBounds();
     void arrowKeysInEditStepSpin();
-    void typedTextDoesNotMoveSpin();
+    void stepStartsFromTheTypedNumber_data();
+    void stepStartsFromTheTypedNumber();
+    void steppedTypedTimeIsTheRecordingTime();
     void editAcceptsDigitsOnly();
     void setPosClampsSilently();
 
@@ -326,12 +329,14 @@ void TestRecordPanel::spinStopsAtBounds()
 {
     CSpinButtonCtrl* spin = m_panel->GetSpin();
     QSignalSpy changed(spin, &CSpinButtonCtrl::PositionChanged);
+    m_panel->SetDlgItemInt(IDC_REC_TIME, 999);
     spin->SetPos(999);
     Click(spin, true, 3);
     QCOMPARE(spin->GetPos(), 1000);
     QCOMPARE(Edit()->text(), QString("1000"));
     QCOMPARE(changed.count(), 1); // no wrap and no signal at the end
 
+    m_panel->SetDlgItemInt(IDC_REC_TIME, 2);
     spin->SetPos(2);
     Click(spin, false, 3);
     QCOMPARE(spin->GetPos(), 1);
@@ -350,14 +355,72 @@ void TestRecordPanel::arrowKeysInEditStepSpin()
     QCOMPARE(Edit()->text(), QString("59"));
 }
 
-void TestRecordPanel::typedTextDoesNotMoveSpin()
+void TestRecordPanel::stepStartsFromTheTypedNumber_data()
 {
+    // The box shows 60 and the control's position is 60 before the typing.
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<int>("step"); // +1 up, -1 down
+    QTest::addColumn<bool>("key"); // the arrow key in the box instead of a click
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("500 up") << "500" << +1 << false << "501";
+    QTest::newRow("500 down") << "500" << -1 << false << "499";
+    QTest::newRow("500 Up key") << "500" << +1 << true << "501";
+    QTest::newRow("leading zeros") << "0500" << +1 << false << "501";
+    QTest::newRow("at the top") << "1000" << +1 << false << "1000";
+    QTest::newRow("at the bottom") << "1" << -1 << true << "1";
+    QTest::newRow("above the range, down") << "2000" << -1 << false << "1000";
+    QTest::newRow("above the range, up") << "2000" << +1 << false << "1000";
+    QTest::newRow("below the range, up") << "0" << +1 << false << "1";
+    QTest::newRow("below the range, down") << "0" << -1 << false << "1";
+    // No number in the box: the step starts from the control's own 60.
+    QTest::newRow("empty") << "" << +1 << false << "61";
+    QTest::newRow("beyond int") << "99999999999" << -1 << false << "59";
+}
+
+void TestRecordPanel::stepStartsFromTheTypedNumber()
+{
+    QFETCH(QString, typed);
+    QFETCH(int, step);
+    QFETCH(bool, key);
+    QFETCH(QString, shown);
+    m_panel->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_panel.get()));
+    CSpinButtonCtrl* spin = m_panel->GetSpin();
+    QSignalSpy changed(spin, &CSpinButtonCtrl::PositionChanged);
+    QTest::mouseClick(Edit(), Qt::LeftButton);
     Edit()->selectAll();
-    QTest::keyClicks(Edit(), "500");
-    QCOMPARE(Edit()->text(), QString("500"));
-    QCOMPARE(m_panel->GetSpin()->GetPos(), 60);
-    Click(m_panel->GetSpin(), true);
-    QCOMPARE(Edit()->text(), QString("61"));
+    QTest::keyClick(Edit(), Qt::Key_Delete);
+    QTest::keyClicks(Edit(), typed);
+    QCOMPARE(Edit()->text(), typed);
+    QCOMPARE(spin->GetPos(), 60); // typing alone moves nothing
+    if (key)
+        QTest::keyClick(Edit(), step > 0 ? Qt::Key_Up : Qt::Key_Down);
+    else
+        Click(spin, step > 0);
+    QCOMPARE(Edit()->text(), shown);
+    QCOMPARE(spin->GetPos(), shown.toInt());
+    QCOMPARE(changed.count(), shown == typed ? 0 : 1);
+}
+
+void TestRecordPanel::steppedTypedTimeIsTheRecordingTime()
+{
+    // In the main window: what the user typed and stepped is what the next
+    // recording reads.
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    CRecordPanel* panel = frame.GetRecordPanel();
+    auto* edit = static_cast<QLineEdit*>(panel->GetDlgItem(IDC_REC_TIME));
+    QTest::mouseClick(edit, Qt::LeftButton);
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(edit, "500");
+    Click(panel->GetSpin(), true);
+    QCOMPARE(edit->text(), QString("501"));
+    QCOMPARE(frame.ReadPanel(), 1);
+    QCOMPARE(frame.m_nRecordSeconds, 501);
+    Click(panel->GetSpin(), false, 3);
+    QCOMPARE(frame.ReadPanel(), 1);
+    QCOMPARE(frame.m_nRecordSeconds, 498);
 }
 
 void TestRecordPanel::editAcceptsDigitsOnly()
