@@ -49,6 +49,37 @@ int SampleHeight(const std::uint8_t* data, std::uint64_t i, int ch, const SForma
     return spec.nAmplitude * int{s} / 32768;
 }
 
+// By CWaveViewCore::FormatMember, the order in which PrintPage chooses.
+constexpr const SFormatSpec* kSpecs[4] = {&kMono8, &kMono16, &kStereo8, &kStereo16};
+
+// The segments a print draws, the same for every page: segment i joins
+// frame i to frame i + 1, for first <= i < end.
+struct SSegments {
+    std::uint64_t first = 0;
+    std::uint64_t end = 0;
+    std::uint64_t Count() const { return end > first ? end - first : 0; }
+};
+
+// Without a selection every frame is joined to the next: frames - 1
+// segments. A selection of n frames joins each of them to the next, n
+// segments, the last one to the frame after the selection; when the
+// selection runs to the end of the data there is no such frame and it has
+// n - 1. Frames are counted in the drawing's own frame size, and never
+// beyond the data, so no segment reads past it.
+SSegments PrintedSegments(const CWaveViewCore& view, std::uint64_t dataSize, const SFormatSpec& spec)
+{
+    const std::uint64_t bytesPerFrame = std::uint64_t(spec.nChannels) * spec.nBytesPerSample;
+    const std::uint64_t frames = std::min<std::uint64_t>(view.GetFrameCount(), dataSize / bytesPerFrame);
+    if (frames == 0)
+        return {};
+    SSegments s{0, frames - 1};
+    if (view.m_nSelAnchor != view.m_nSelCurrent) {
+        s.first = view.GetSelectionStart() / bytesPerFrame;
+        s.end = std::min(s.first + view.GetSelectionLength() / bytesPerFrame, frames - 1);
+    }
+    return s;
+}
+
 // Pens of one drawing unit's width, not cosmetic one-pixel pens: the
 // resolution factor enlarges the whole drawing, lines included, so a
 // waveform printed at factor 4 has lines 4 device pixels wide along the
@@ -76,14 +107,10 @@ void PrintFormat(CWaveViewCore& view, QPainter& painter, const QRect& rect, unsi
         ~SUnlock() { doc.UnlockData(); }
     } unlock{doc};
 
-    const std::uint64_t frames = view.GetFrameCount();
-    if (frames == 0)
-        return;
-    // Frames this routine can read whole: the same as `frames` for the
-    // formats it is chosen for, fewer if a format mixes them up.
-    const std::uint64_t readable =
-        doc.GetDataSize() / (std::uint64_t(spec.nChannels) * spec.nBytesPerSample);
-    if (readable == 0)
+    // Frames this routine can read whole: the view's frames for the formats
+    // it is chosen for, fewer if a format mixes them up.
+    if (std::min<std::uint64_t>(view.GetFrameCount(),
+                                doc.GetDataSize() / (std::uint64_t(spec.nChannels) * spec.nBytesPerSample)) == 0)
         return;
 
     const int left = rect.x(), top = rect.y();
@@ -94,17 +121,10 @@ void PrintFormat(CWaveViewCore& view, QPainter& painter, const QRect& rect, unsi
     const std::int64_t f = (right - left) / step;
     const std::int64_t k = (bottom - top) / kStrip;
 
-    std::uint64_t first = std::uint64_t(std::max<std::int64_t>(f * k, 0)) * (page - 1);
-    std::uint64_t end = frames - 1;
-    if (view.m_nSelAnchor != view.m_nSelCurrent) {
-        const std::uint64_t bytesPerFrame = std::uint64_t(spec.nChannels) * spec.nBytesPerSample;
-        const std::uint64_t selFirst = view.GetSelectionStart() / bytesPerFrame;
-        const std::uint64_t selCount = view.GetSelectionLength() / bytesPerFrame;
-        first += selFirst;
-        end = selFirst + selCount;
-    }
-    // A segment from frame i reads frame i + 1: never past the data.
-    end = std::min(end, readable - 1);
+    const SSegments segments = PrintedSegments(view, doc.GetDataSize(), spec);
+    const std::uint64_t first =
+        segments.first + std::uint64_t(std::max<std::int64_t>(f * k, 0)) * (page - 1);
+    const std::uint64_t end = segments.end;
 
     const QPen grey = UnitPen(QColor(192, 192, 192));
     const QPen black = UnitPen(Qt::black);
@@ -197,14 +217,12 @@ std::uint32_t CountPrintPages(const CWaveViewCore& view, int width, int height)
     const int step = view.m_nPixelsPerFrame;
     if (!PrintAreaUsable(width, height, step))
         return 0;
+    // A page holds f x k segments; the pages are those that get one.
     const std::uint64_t perPage = std::uint64_t(width / step) * std::uint64_t(height / kStrip);
-    std::uint64_t frames = view.GetFrameCount();
-    if (view.m_nSelAnchor != view.m_nSelCurrent) {
-        const std::uint32_t bytesPerFrame = view.GetBytesPerFrame();
-        frames = bytesPerFrame ? view.GetSelectionLength() / bytesPerFrame : 0;
-    }
-    const std::uint64_t pages = (frames + perPage - 1) / perPage;
-    return static_cast<std::uint32_t>(std::max<std::uint64_t>(pages, 1));
+    const std::uint64_t segments =
+        PrintedSegments(view, view.GetDocument().GetDataSize(), *kSpecs[view.FormatMember()]).Count();
+    const std::uint64_t pages = (segments + perPage - 1) / perPage;
+    return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(pages, 1, UINT32_MAX));
 }
 
 void PrintMono8(CWaveViewCore& view, QPainter& painter, int, const QRect& rect, unsigned page)

@@ -77,8 +77,12 @@ bool PrintAreaUsable(int width, int height, int step);
 
 // The number of pages the document, or the view's selection when it has one
 // (anchor != current), needs on drawing areas of `width` x `height` units:
-// ceil(frames / frames per page), at least 1 (no data prints one blank
-// page). 0 when the area is not usable (see PrintAreaUsable).
+// the pages that get at least one of the segments the routines below draw,
+// ceil(segments / (f x k)) with f segments a strip and k strips a page.
+// Without a selection the segments are frames - 1; a selection of n frames
+// has n (n - 1 when it runs to the last frame). At least 1: no data, a
+// single frame or an empty selection prints one page of centre lines.
+// 0 when the area is not usable (see PrintAreaUsable).
 std::uint32_t CountPrintPages(const CWaveViewCore& view, int width, int height);
 
 // Draw page `page` (counting from 1) of the waveform in the drawing area

@@ -10,6 +10,7 @@
 #include "print/CPageLayoutDlg.h"
 #include "print/CPrintDlg.h"
 #include "print/CPrintPreview.h"
+#include "print/PrintJob.h"
 #include "tests/support/WaveFixtures.h"
 #include "view/CWaveViewCore.h"
 
@@ -389,6 +390,32 @@ private slots:
         QVERIFY(!preview.isVisible());
         QCOMPARE(preview.result(), int(QDialog::Rejected));
         QVERIFY(!preview.PrintRequested());
+    }
+
+    void previewCountsOnlyPagesThatDraw()
+    {
+        // Frames a page joins on the preview's printer with the default
+        // layout: f x k segments, f x k + 1 frames.
+        QPrinter printer;
+        SetUpPrinter(printer);
+        const SPageLayout layout = ComputePageLayout(GeometryOf(printer), SPrintSettings{});
+        const std::size_t perPage = std::size_t(layout.width / 2) * std::size_t(layout.height / 256);
+        QVERIFY(perPage > 0);
+        using P = CPrintPreview;
+        const struct {
+            std::size_t frames;
+            unsigned pages;
+        } cases[] = {{2 * perPage, 2}, {2 * perPage + 1, 2}, {2 * perPage + 2, 3}};
+        for (const auto& c : cases) {
+            auto wave = OpenWave(c.frames);
+            P preview(printer, *m_profile, wave->view);
+            Show(preview);
+            QCOMPARE(preview.PageCount(), c.pages);
+            for (unsigned i = 0; i < c.pages + 1; ++i)
+                QTest::keyClick(&preview, Qt::Key_PageDown);
+            QCOMPARE(Text(preview, P::IDC_PAGE_DESC), QString::asprintf("ﾍﾟｰｼﾞ %u", c.pages));
+            QVERIFY(!Enabled(preview, P::AFX_ID_PREVIEW_NEXT));
+        }
     }
 
     void previewWithoutDataShowsOneBlankPage()

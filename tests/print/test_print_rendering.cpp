@@ -194,12 +194,16 @@ TEST_F(PrintTest, PageCountsAndUnusableAreas)
         std::uint32_t pages;
     };
     const Case cases[] = {
+        // f x k frames need only f x k - 1 segments, and f x k + 1 frames
+        // fill a page exactly: a strip ends on the frame the next starts at.
         {0, 20, 512, 1},   // nothing to print: one blank page
         {1, 20, 512, 1},
-        {20, 20, 512, 1},  // an exact fill takes no extra empty page
-        {21, 20, 512, 2},
-        {40, 20, 512, 2},
-        {41, 20, 512, 3},
+        {2, 20, 512, 1},
+        {20, 20, 512, 1},
+        {21, 20, 512, 1},  // 20 segments: one full page, no empty second
+        {22, 20, 512, 2},
+        {41, 20, 512, 2},
+        {42, 20, 512, 3},
         {40, 20, 255, 0},  // lower than a strip
         {40, 1, 512, 0},   // narrower than one step
         {40, 0, 0, 0},
@@ -221,9 +225,46 @@ TEST_F(PrintTest, PageCountFollowsTheSelection)
     EXPECT_EQ(CountPrintPages(view, 20, 512), 2u);
     Select(30, 20);
     EXPECT_EQ(CountPrintPages(view, 20, 512), 1u);
+    // n frames inside the data draw n segments, the last to the next frame.
+    Select(30, 21);
+    EXPECT_EQ(CountPrintPages(view, 20, 512), 2u);
+    // Up to the last frame there is no next frame: 21 frames, 20 segments.
+    Select(79, 21);
+    EXPECT_EQ(CountPrintPages(view, 20, 512), 1u);
+    // The last frame alone has no segment: one page of centre lines.
+    Select(99, 1);
+    EXPECT_EQ(CountPrintPages(view, 20, 512), 1u);
     // A selection of under one frame selects nothing: one blank page.
+    view.m_nSelAnchor = 0;
     view.m_nSelCurrent = 1;
     EXPECT_EQ(CountPrintPages(view, 20, 512), 1u);
+}
+
+// What the count promises, checked against the drawing: every counted page
+// draws at least one segment and the page after the last draws none, for
+// every length around the page boundaries, with and without a selection.
+TEST_F(PrintTest, EveryCountedPageDrawsAndTheNextDoesNot)
+{
+    // 20 x 512 units: 20 segments a page.
+    auto check = [this](const std::string& what) {
+        const std::uint32_t pages = CountPrintPages(view, 20, 512);
+        for (std::uint32_t p = 1; p <= pages; ++p)
+            EXPECT_FALSE(BlackColumns(Draw(20, 512, p), 0, 512).empty()) << what << ", page " << p << " of " << pages;
+        EXPECT_TRUE(BlackColumns(Draw(20, 512, pages + 1), 0, 512).empty()) << what << ", " << pages << " pages";
+    };
+    for (int frames = 2; frames <= 62; ++frames) {
+        Set16(std::vector<std::vector<int>>(static_cast<std::size_t>(frames), {16384}));
+        view.m_nSelAnchor = view.m_nSelCurrent = 0;
+        check(std::to_string(frames) + " frames");
+    }
+    // 62 frames; selections from the start, inside, and up to the end.
+    for (int first : {0, 7, 22, 41})
+        for (int count : {1, 2, 19, 20, 21, 22, 40, 41}) {
+            if (first + count > 62 || (first + count == 62 && count == 1))
+                continue;
+            Select(first, count);
+            check(std::to_string(count) + " frames from " + std::to_string(first));
+        }
 }
 
 // Constant data in each of the four formats: black rows where the samples
@@ -416,9 +457,14 @@ TEST_F(PrintCliTest, PdfPagesAndStripPositions)
     EXPECT_EQ(page.pixel(55, 184), kWhite); // left of the margin
     EXPECT_EQ(page.pixel(56, 184), kGrey);
 
-    // One frame more takes a third page.
+    // A strip ends on the frame the next one starts at: one frame more
+    // still fits two pages, two more take a third, which draws.
     ASSERT_EQ(Run("print --dpi 72 '" + Wave(2 * 807 + 1, 16384) + "' '" + dir / "out.pdf" + "'"), 0) << Output();
+    EXPECT_EQ(Pages(dir / "out.pdf"), 2);
+    EXPECT_EQ(Rows(Page(dir / "out.pdf", 2), 595 - 2, kBlack), (std::vector<int>{121, 377, 633}));
+    ASSERT_EQ(Run("print --dpi 72 '" + Wave(2 * 807 + 2, 16384) + "' '" + dir / "out.pdf" + "'"), 0) << Output();
     EXPECT_EQ(Pages(dir / "out.pdf"), 3);
+    EXPECT_EQ(Rows(Page(dir / "out.pdf", 3), 57, kBlack), std::vector<int>{121});
 }
 
 TEST_F(PrintCliTest, MarginsFromOptionsAndProfile)
