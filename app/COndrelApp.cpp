@@ -74,10 +74,50 @@ bool COndrelApp::InitInstance(const QStringList& args)
     m_pFrame->SetApp(this);
     m_pFrame->SetRecentFileList(&m_mru);
     m_pTemplate = std::make_unique<CSingleDocTemplate>(*m_pDoc, *m_pFrame, &m_mru);
-    m_pFrame->SetCloseHandler([this] { return m_pTemplate->SaveModified(); });
-    // Nothing replaces the audio while a sound device holds it; a recording
-    // asks about unsaved changes first, as New does.
-    m_pTemplate->SetBusyHandler([this] { return !m_pView->IsDataFree(); });
+    m_pFrame->SetCloseHandler([this] {
+        // A run works on the block: the window stays until it has ended.
+        if (m_pDoc->IsBusy()) {
+            AfxMessageBox(AfxLoadString(IDS_EFFECT_BUSY));
+            return false;
+        }
+        return m_pTemplate->SaveModified();
+    });
+    // While an effect runs on its worker thread nothing on this thread may
+    // read or replace the block: only the commands that leave the audio
+    // alone stay enabled.
+    m_pFrame->SetCommandGate([this](unsigned nID) {
+        if (!m_pDoc->IsBusy())
+            return true;
+        switch (nID) {
+        case ID_APP_ABOUT:
+        case ID_HELP_FINDER:
+        case ID_HELP:
+        case ID_DEFAULT_HELP:
+        case ID_CONTEXT_HELP:
+        case ID_VIEW_TOOLBAR:
+        case ID_VIEW_STATUS_BAR:
+            return true;
+        default:
+            return false;
+        }
+    });
+    // Nothing replaces the audio while a sound device or a run holds it; a
+    // recording asks about unsaved changes first, as New does.
+    m_pTemplate->SetBusyHandler([this] {
+        if (m_pDoc->IsBusy())
+            return AfxLoadString(IDS_EFFECT_BUSY);
+        return m_pView->IsDataFree() ? QString() : AfxLoadString(IDS_DEVICE_BUSY);
+    });
+    // While recording the block holds no valid data yet: a save would write
+    // an empty file over the user's. Playing only reads the block.
+    auto saveRefusal = [this] {
+        if (m_pDoc->IsBusy())
+            return AfxLoadString(IDS_EFFECT_BUSY);
+        if (m_pView->m_nTransport == 1 || m_pDoc->m_wave.IsRecording())
+            return AfxLoadString(IDS_SAVE_WHILE_RECORDING);
+        return QString();
+    };
+    m_pTemplate->SetSaveRefusalHandler(saveRefusal);
     m_pView->SetReplaceHandler([this] { return m_pTemplate->SaveModified(); });
     m_pDoc->m_wave.SetProfile(&m_profile);
     m_pFrame->OnCommand(ID_PCM_DEVICE, [this] {
@@ -93,6 +133,8 @@ bool COndrelApp::InitInstance(const QStringList& args)
     // Saving and undo belong to the document; failures are told here.
     m_pDoc->OnCommand(ID_FILE_SAVE, [this] { m_pTemplate->OnFileSave(); });
     m_pDoc->OnCommand(ID_FILE_SAVE_AS, [this] { m_pTemplate->OnFileSaveAs(); });
+    for (unsigned nID : {ID_FILE_SAVE, ID_FILE_SAVE_AS})
+        m_pDoc->OnUpdateCommand(nID, [saveRefusal](CCmdUI* ui) { ui->Enable(saveRefusal().isEmpty()); });
     m_pDoc->OnCommand(ID_EDIT_UNDO, [this] {
         if (!m_pDoc->OnEditUndo())
             AfxMessageBox(QString::fromStdString(m_pDoc->GetError()));

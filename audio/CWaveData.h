@@ -82,6 +82,9 @@ public:
     // True while a device holds the block (from the start of a recording or
     // a playback until its device is closed).
     bool IsDeviceBusy() const { return m_bInLocked || m_bOutLocked; }
+    // True while the input device holds the block (from the start of a
+    // recording until its device is closed); the valid size is 0 then.
+    bool IsRecording() const { return m_bInLocked; }
 
     // The profile the device identifiers are read from (not owned; null:
     // the default devices).

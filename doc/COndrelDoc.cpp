@@ -5,6 +5,8 @@
 #include "platform/ProcessCache.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
 #include <cmath>
 #include <cstring>
 #include <utility>
@@ -58,44 +60,65 @@ int COndrelDoc::HasData() const { return m_wave.HasData(); }
 
 int COndrelDoc::BeginRecording(IWaveNotify* window)
 {
-    // A time the panel refuses keeps the recording from starting; so does a
-    // block that would not fit a WAV file or the memory. Until the device
-    // has opened and the new block is there, the current audio stays.
-    if (!m_frame.ReadPanel()) {
-        SetError("the recording time is not usable");
-        return 1;
-    }
+    // The panel's time and format become the current ones only when the
+    // recording has started: whatever refuses it below, the current format
+    // must still describe the audio the document holds.
+    const int oldSeconds = m_frame.m_nRecordSeconds;
+    const std::uint16_t oldChannels = m_frame.m_wChannels;
+    const std::uint16_t oldBits = m_frame.m_wBitsPerSample;
+    const std::uint32_t oldRate = m_frame.m_dwSamplesPerSec;
+    auto refuse = [&](int code, std::string reason) {
+        m_frame.m_nRecordSeconds = oldSeconds;
+        m_frame.m_wChannels = oldChannels;
+        m_frame.m_wBitsPerSample = oldBits;
+        m_frame.m_dwSamplesPerSec = oldRate;
+        SetError(std::move(reason));
+        return code;
+    };
+    // A time the panel refuses keeps the recording from starting; the panel
+    // has told the user why already, so there is nothing more to say.
+    if (!m_frame.ReadPanel())
+        return refuse(1, std::string());
     const std::uint32_t rate = m_frame.m_dwSamplesPerSec;
     const unsigned bits = m_frame.m_wBitsPerSample;
     const unsigned channels = m_frame.m_wChannels;
     const std::int64_t seconds = m_frame.m_nRecordSeconds;
     const std::uint64_t bytes = seconds > 0 ? (std::uint64_t(seconds) * bits * channels * rate) >> 3 : 0;
-    if (seconds <= 0 || bytes == 0 || bytes > UINT32_MAX - 36) {
-        SetError("a recording of " + std::to_string(seconds) + " seconds in this format does not fit in a WAV file");
-        return 1;
-    }
+    if (seconds <= 0 || bytes == 0 || bytes > UINT32_MAX - 36)
+        return refuse(1, "a recording of " + std::to_string(seconds) + " seconds in this format does not fit in a WAV file");
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
-    if (!block) {
-        SetError("not enough memory for a recording of " + std::to_string(seconds) + " seconds");
-        return 1;
-    }
-    const WAVEFORMATEX saved = *m_wave.m_pFormat;
+    if (!block)
+        return refuse(1, "not enough memory for a recording of " + std::to_string(seconds) + " seconds");
+    const WAVEFORMATEX savedFormat = *m_wave.m_pFormat;
     if (const MMRESULT r = m_wave.OpenInput(window, rate, bits, channels); r != MMSYSERR_NOERROR) {
         GlobalFree(block);
-        *m_wave.m_pFormat = saved;
+        *m_wave.m_pFormat = savedFormat;
         m_wave.CloseInput();
-        SetError("the sound input could not be opened (error " + std::to_string(r) + ")");
-        return static_cast<int>(r);
+        return refuse(static_cast<int>(r), "the sound input could not be opened (error " + std::to_string(r) + ")");
     }
-    // The new block replaces the audio only now.
-    m_wave.FreeData();
+    // The device records into the new block; the current audio stays until
+    // the device has taken the buffer and started.
+    const HGLOBAL oldBlock = m_wave.m_hData;
+    const std::uint32_t oldSize = m_wave.m_dwDataSize;
+    const int oldHasData = m_wave.m_bHasData;
     m_wave.m_hData = block;
     m_wave.m_dwDataSize = 0;
-    m_wave.NoteDataChanged();
     const int started = m_wave.StartRecording(static_cast<double>(seconds), rate, bits, channels);
-    if (started != 0)
-        SetError("the recording could not be started");
-    return started;
+    if (started != 0) {
+        m_wave.CloseInput();
+        GlobalFree(block);
+        m_wave.m_hData = oldBlock;
+        m_wave.m_dwDataSize = oldSize;
+        m_wave.m_bHasData = oldHasData;
+        *m_wave.m_pFormat = savedFormat;
+        return refuse(started, "the recording could not be started");
+    }
+    if (oldBlock) {
+        GlobalUnlock(oldBlock);
+        GlobalFree(oldBlock);
+    }
+    m_wave.NoteDataChanged();
+    return 0;
 }
 
 int COndrelDoc::PlayRange(IWaveNotify* window, std::uint32_t offset, std::uint32_t length)
@@ -266,6 +289,34 @@ bool COndrelDoc::GetUndoFilePath(std::string& path)
     return true;
 }
 
+bool COndrelDoc::BeginUndoCopy(std::string& path)
+{
+    std::string undoPath;
+    if (!GetUndoFilePath(undoPath))
+        return false;
+    path = undoPath.substr(0, undoPath.size() - 4) + ".new.wav";
+    // The copy needs no flush: it only has to outlive this run.
+    if (!SaveWaveFile(path, /*bDurable*/ false)) {
+        DiscardUndoCopy(path);
+        return false;
+    }
+    return true;
+}
+
+bool COndrelDoc::CommitUndoCopy(const std::string& path)
+{
+    std::string undoPath;
+    if (!GetUndoFilePath(undoPath))
+        return false;
+    if (std::rename(path.c_str(), undoPath.c_str()) != 0) {
+        SetError("cannot replace " + undoPath + ": " + std::strerror(errno));
+        return false;
+    }
+    return true;
+}
+
+void COndrelDoc::DiscardUndoCopy(const std::string& path) { std::remove(path.c_str()); }
+
 int COndrelDoc::DeleteRange(std::uint32_t offset, std::uint32_t length)
 {
     const std::uint32_t size = m_wave.m_dwDataSize;
@@ -274,11 +325,12 @@ int COndrelDoc::DeleteRange(std::uint32_t offset, std::uint32_t length)
     if (length == 0)
         return 1;
 
-    // The undo copy needs no flush: it only has to outlive this run. When it
-    // cannot be written the deletion is refused, so no change is ever made
-    // that could not be undone.
-    std::string undoPath;
-    if (!GetUndoFilePath(undoPath) || !SaveWaveFile(undoPath, /*bDurable*/ false)) {
+    // When the undo copy cannot be written the deletion is refused, so no
+    // change is ever made that could not be undone. Nothing below can fail,
+    // so the copy goes in place at once.
+    std::string copyPath;
+    if (!BeginUndoCopy(copyPath) || !CommitUndoCopy(copyPath)) {
+        DiscardUndoCopy(copyPath);
         SetError("the undo copy could not be written: " + GetError());
         return 0;
     }
@@ -301,6 +353,8 @@ int COndrelDoc::OnEditUndo()
     if (!GetUndoFilePath(undoPath) || !LoadWaveFile(undoPath))
         return 0;
     m_bCanUndo = 0;
+    // The audio now differs from what the last save wrote.
+    SetModifiedFlag(true);
     UpdateAllViews(nullptr);
     return 1;
 }

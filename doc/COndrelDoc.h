@@ -44,11 +44,12 @@ public:
 
     // Starts a recording into a new block: reads the recording panel (a
     // refused time stops here), sizes the block for time x bits x channels
-    // x rate / 8 bytes of the current format (refused beyond a WAV file's
-    // 32-bit size or the memory), opens the input device and only then drops
-    // the current audio for the new block and starts. 0 when recording,
-    // non-zero (GetError says why) with the audio unchanged when the device
-    // or the block could not be had.
+    // x rate / 8 bytes of the panel's format (refused beyond a WAV file's
+    // 32-bit size or the memory), opens the input device, starts it on the
+    // new block and only then drops the current audio. 0 when recording,
+    // non-zero with the audio, the format record and the current format
+    // unchanged when the panel, the device or the block refused; GetError
+    // then says why, or is empty when the panel has told the user already.
     virtual int BeginRecording(IWaveNotify* window);
     virtual void StopRecording();
     virtual void CloseRecording();
@@ -102,9 +103,26 @@ public:
     // folder cannot be had.
     bool GetUndoFilePath(std::string& path);
 
+    // A change writes the coming undo copy beside the current one first
+    // ("undo$$$.new.wav", the 44-byte layout, not flushed) and puts it in
+    // place only when the change completes, so a change that is refused,
+    // fails or is cancelled leaves the undo copy and m_bCanUndo as they
+    // were. BeginUndoCopy writes it and gives its path (false with GetError
+    // set, nothing written, when it cannot); CommitUndoCopy renames it over
+    // the undo copy (false with GetError set, the old copy kept, when it
+    // cannot); DiscardUndoCopy removes it.
+    bool BeginUndoCopy(std::string& path);
+    bool CommitUndoCopy(const std::string& path);
+    void DiscardUndoCopy(const std::string& path);
+
+    // True while an effect works on the block on another thread: nothing on
+    // the user-interface thread may then read or replace the data.
+    bool IsBusy() const { return m_bBusy != 0; }
+    void SetBusy(bool bBusy) { m_bBusy = bBusy ? 1 : 0; }
+
     // Deletes `length` bytes at byte `offset`, both cut to the valid data.
     // First the whole audio is written to the undo file; when that fails,
-    // returns 0 with GetError set and nothing changed. Then the bytes after
+    // returns 0 with GetError set and nothing changed (undo included). Then the bytes after
     // the range move down over it and the valid size drops by `length` (the
     // block keeps its size); undo is offered, the document is marked
     // modified and the views are updated. Returns 1, also for an empty range,
@@ -112,8 +130,9 @@ public:
     virtual int DeleteRange(std::uint32_t offset, std::uint32_t length);
 
     // The Undo command: brings back the audio and its format from the undo
-    // file, shows them and withdraws undo. The modified flag, title and path
-    // stay as they are. Returns 1, or 0 with GetError set and nothing changed
+    // file, shows them, withdraws undo and marks the document modified (the
+    // audio no longer matches what a save since the change wrote). Title
+    // and path stay as they are. Returns 1, or 0 with GetError set and nothing changed
     // (undo stays offered) when the file cannot be loaded.
     virtual int OnEditUndo();
 
@@ -125,4 +144,5 @@ public:
 
 private:
     CCurrentFormat& m_frame;
+    int m_bBusy = 0;
 };

@@ -28,18 +28,6 @@ std::uint32_t BytesPerFrame(const COndrelDoc& doc)
     return (f.wBitsPerSample / 8u) * f.nChannels;
 }
 
-// Writes the undo copy, which is also the engine's source. False (with the
-// document's error set) when it cannot be written: the command must then
-// change nothing.
-bool SaveUndoCopy(COndrelDoc& doc, std::string& path)
-{
-    if (!doc.GetUndoFilePath(path) || !doc.SaveWaveFile(path, false)) {
-        doc.SetError("the undo copy could not be written: " + doc.GetError());
-        return false;
-    }
-    return true;
-}
-
 // Puts the window's bytes back from the undo copy (the data as it was
 // before the command) after a run that did not finish.
 bool RestoreWindow(const std::string& undoPath, std::uint8_t* block, std::uint32_t start,
@@ -55,47 +43,79 @@ bool RestoreWindow(const std::string& undoPath, std::uint8_t* block, std::uint32
     return ok;
 }
 
-void Publish(COndrelDoc& doc)
-{
-    doc.m_wave.NoteDataChanged();
-    doc.m_bCanUndo = 1;
-    doc.SetModifiedFlag(true);
-    doc.UpdateAllViews(nullptr);
-}
+// Marks the document busy for the length of a run: the window then neither
+// draws from the block nor runs a command that reads or replaces it.
+class CBusyScope {
+public:
+    explicit CBusyScope(COndrelDoc& doc) : m_doc(doc) { m_doc.SetBusy(true); }
+    ~CBusyScope() { m_doc.SetBusy(false); }
+    CBusyScope(const CBusyScope&) = delete;
+    CBusyScope& operator=(const CBusyScope&) = delete;
 
-// The common flow: undo copy, lock, window, run `work` on the block through
-// the runner, then publish, or put the window back.
+private:
+    COndrelDoc& m_doc;
+};
+
+using WorkFn = std::function<int(std::uint8_t* block, const SEffectWindow& window, const std::string& source,
+                                 CEffectProgress* progress)>;
+
+// What a run reports its progress against: the engine streams the whole
+// file; in-place work covers only the window.
+enum class EProgressOver { File, Window };
+
+// The common flow: the coming undo copy (also the engine's source), lock,
+// window, run `work` on the block through the runner; then the copy becomes
+// the undo copy and the result is published, or the window is put back and
+// undo stays as it was.
 EApplyResult RunCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t length, CEffectRunner& runner,
-                        const std::function<int(std::uint8_t* block, const SEffectWindow& window,
-                                                const std::string& source, CEffectProgress* progress)>& work)
+                        EProgressOver over, const WorkFn& work)
 {
     if (!doc.HasData() || BytesPerFrame(doc) == 0) {
         doc.SetError("there is no audio to change");
         return EApplyResult::Refused;
     }
-    std::string undoPath;
-    if (!SaveUndoCopy(doc, undoPath))
-        return EApplyResult::Refused;
-    CBlockLock lock(doc);
-    if (!lock.Get()) {
-        doc.SetError("there is no audio to change");
+    std::string copyPath;
+    if (!doc.BeginUndoCopy(copyPath)) {
+        doc.SetError("the undo copy could not be written: " + doc.GetError());
         return EApplyResult::Refused;
     }
-    const SEffectWindow window = EffectWindow(doc, start, length);
-    const int result = runner.Run(
-        [&](CEffectProgress* progress) { return work(lock.Get(), window, undoPath, progress); },
-        doc.m_wave.GetFrameCount());
-    if (result == kEngineOk) {
-        Publish(doc);
-        return EApplyResult::Applied;
+    EApplyResult outcome = EApplyResult::Applied;
+    {
+        CBusyScope busy(doc);
+        CBlockLock lock(doc);
+        if (!lock.Get()) {
+            doc.DiscardUndoCopy(copyPath);
+            doc.SetError("there is no audio to change");
+            return EApplyResult::Refused;
+        }
+        const SEffectWindow window = EffectWindow(doc, start, length);
+        const std::uint32_t total = over == EProgressOver::File ? doc.m_wave.GetFrameCount() : window.frames;
+        const int result = runner.Run(
+            [&](CEffectProgress* progress) { return work(lock.Get(), window, copyPath, progress); }, total);
+        if (result == kEngineOk && doc.CommitUndoCopy(copyPath)) {
+            doc.m_wave.NoteDataChanged();
+            doc.m_bCanUndo = 1;
+            doc.SetModifiedFlag(true);
+        } else {
+            // Frames written before the stop go back to what they were. (An
+            // engine that failed to open wrote nothing.)
+            RestoreWindow(copyPath, lock.Get(), window.start, std::uint64_t{window.frames} * BytesPerFrame(doc));
+            doc.m_wave.NoteDataChanged();
+            if (result == kEngineCancelled) {
+                outcome = EApplyResult::Cancelled;
+            } else {
+                if (result != kEngineOk)
+                    doc.SetError("the effect could not read its copy of the audio (code " + std::to_string(result) + ")");
+                else
+                    doc.SetError("the undo copy could not be written: " + doc.GetError());
+                outcome = EApplyResult::Refused;
+            }
+            doc.DiscardUndoCopy(copyPath);
+        }
     }
-    // Frames written before the stop go back to what they were. (An engine
-    // that failed to open wrote nothing.)
-    RestoreWindow(undoPath, lock.Get(), window.start, std::uint64_t{window.frames} * BytesPerFrame(doc));
-    if (result == kEngineCancelled)
-        return EApplyResult::Cancelled;
-    doc.SetError("the effect could not read its copy of the audio (code " + std::to_string(result) + ")");
-    return EApplyResult::Refused;
+    // The views drew nothing during the run: they show the outcome now.
+    doc.UpdateAllViews(nullptr);
+    return outcome;
 }
 
 // Runs an engine routine over the window.
@@ -103,12 +123,27 @@ template <typename Routine>
 EApplyResult RunEngineCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t length, CEffectRunner& runner,
                               Routine routine)
 {
-    return RunCommand(doc, start, length, runner,
+    return RunCommand(doc, start, length, runner, EProgressOver::File,
                       [&](std::uint8_t* block, const SEffectWindow& w, const std::string& source,
                           CEffectProgress* progress) {
                           CEffectEngine engine;
                           return routine(engine, source, SEffectTarget{block, w.start, w.frames}, progress);
                       });
+}
+
+// Swaps frame k of the `count` frames at `a` with frame count - 1 - k of
+// the `count` frames at `b` (N bytes a frame; the pieces do not overlap).
+template <std::size_t N>
+void SwapMirrored(std::uint8_t* a, std::uint8_t* b, std::uint32_t count)
+{
+    for (std::uint32_t k = 0; k < count; ++k) {
+        std::uint8_t* x = a + std::size_t{k} * N;
+        std::uint8_t* y = b + std::size_t{count - 1 - k} * N;
+        std::uint8_t tmp[N];
+        std::memcpy(tmp, x, N);
+        std::memcpy(x, y, N);
+        std::memcpy(y, tmp, N);
+    }
 }
 
 // Reports progress of in-place work done in chunks; false when stopped.
@@ -177,19 +212,33 @@ EApplyResult ApplyVoiceChanger(COndrelDoc& doc, std::uint32_t start, std::uint32
 
 EApplyResult ReverseSelection(COndrelDoc& doc, std::uint32_t start, std::uint32_t length, CEffectRunner& runner)
 {
-    return RunCommand(doc, start, length, runner,
-                      [&](std::uint8_t* block, const SEffectWindow& w, const std::string&, CEffectProgress*) {
-                          const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
+    return RunCommand(doc, start, length, runner, EProgressOver::Window,
+                      [&](std::uint8_t* block, const SEffectWindow& w, const std::string&, CEffectProgress* progress) {
                           std::uint8_t* p = block + w.start;
-                          const int n = static_cast<int>(std::min<std::uint32_t>(w.frames, INT32_MAX));
-                          if (f.nChannels == 1 && f.wBitsPerSample == 8)
-                              doc.ReverseBytes(p, n);
-                          else if (f.nChannels == 1 && f.wBitsPerSample == 16)
-                              doc.ReverseWords(p, n);
-                          else if (f.nChannels == 2 && f.wBitsPerSample == 8)
-                              doc.ReverseWordFrames(p, n);
-                          else if (f.nChannels == 2 && f.wBitsPerSample == 16)
-                              doc.ReverseDwords(p, n);
+                          const std::uint32_t bpf = BytesPerFrame(doc);
+                          const std::uint32_t n = w.frames;
+                          // Frame i swaps with frame n - 1 - i. In pieces from both
+                          // ends toward the middle, so that a long selection shows
+                          // its progress (two frames done per swap) and can stop.
+                          constexpr std::uint32_t kChunk = 1u << 16;
+                          const std::uint32_t pairs = n / 2;
+                          for (std::uint32_t i = 0; i == 0 || i < pairs; i += kChunk) {
+                              if (!Continue(progress, i * 2, n))
+                                  return kEngineCancelled;
+                              if (i >= pairs)
+                                  break;
+                              const std::uint32_t count = std::min(kChunk, pairs - i);
+                              // The outer frames of this piece: [i, i + count) and
+                              // their mirror [n - i - count, n - i).
+                              std::uint8_t* a = p + std::uint64_t{i} * bpf;
+                              std::uint8_t* b = p + std::uint64_t{n - i - count} * bpf;
+                              if (bpf == 1)
+                                  SwapMirrored<1>(a, b, count);
+                              else if (bpf == 2)
+                                  SwapMirrored<2>(a, b, count);
+                              else
+                                  SwapMirrored<4>(a, b, count);
+                          }
                           return kEngineOk;
                       });
 }
@@ -197,7 +246,7 @@ EApplyResult ReverseSelection(COndrelDoc& doc, std::uint32_t start, std::uint32_
 EApplyResult GenerateSineWave(COndrelDoc& doc, std::uint32_t start, std::uint32_t length, const SSineParams& params,
                               CEffectRunner& runner)
 {
-    return RunCommand(doc, start, length, runner,
+    return RunCommand(doc, start, length, runner, EProgressOver::Window,
                       [&](std::uint8_t* block, const SEffectWindow& w, const std::string&, CEffectProgress* progress) {
                           const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
                           if (f.nChannels != 1 && f.nChannels != 2)
@@ -206,7 +255,11 @@ EApplyResult GenerateSineWave(COndrelDoc& doc, std::uint32_t start, std::uint32_
                           // In chunks, so that a long selection shows its progress;
                           // the phase runs on from chunk to chunk.
                           constexpr std::uint32_t kChunk = 1u << 16;
-                          for (std::uint32_t done = 0; done < w.frames;) {
+                          for (std::uint32_t done = 0; done == 0 || done < w.frames;) {
+                              if (!Continue(progress, done, w.frames))
+                                  return kEngineCancelled;
+                              if (done >= w.frames)
+                                  break;
                               const std::uint32_t n = std::min(kChunk, w.frames - done);
                               std::uint8_t* p = block + w.start + std::uint64_t{done} * bpf;
                               if (f.wBitsPerSample == 8)
@@ -214,8 +267,6 @@ EApplyResult GenerateSineWave(COndrelDoc& doc, std::uint32_t start, std::uint32_
                               else
                                   doc.WriteSine16From(p, done, n, params.frequency, params.amplitude);
                               done += n;
-                              if (!Continue(progress, done, w.frames))
-                                  return kEngineCancelled;
                           }
                           return kEngineOk;
                       });

@@ -83,12 +83,19 @@ int BeginRun(CEffectEngine& engine, const std::string& source, const SEffectTarg
 }
 
 // Runs `frame(i)` for i = 0 .. frames-1 (each call reads what it needs and
-// writes one frame), reporting progress after every 65,536 frames while
-// frames remain, then closes the source. A progress object that answers
-// false stops the run: the source is closed and kEngineCancelled returned.
+// writes one frame), reporting progress before the first frame and after
+// every 65,536 frames while frames remain, then closes the source. A
+// progress object that answers false stops the run: the source is closed
+// and kEngineCancelled returned.
 template <class FrameFn>
 int RunFrames(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* progress, FrameFn&& frame)
 {
+    // A cancel asked for before the run started is honoured however short
+    // the run.
+    if (progress && !progress->Continue(0, frames)) {
+        engine.CloseEffectSource();
+        return kEngineCancelled;
+    }
     for (std::uint32_t i = 0; i < frames; ++i) {
         frame(i);
         const std::uint32_t done = i + 1;

@@ -234,6 +234,10 @@ bool CMainFrame::IsHandled(unsigned nID) const
 
 void CMainFrame::UpdateCmdUI(CCmdUI& ui)
 {
+    if (m_commandGate && !m_commandGate(ui.m_nID)) {
+        ui.Enable(false);
+        return;
+    }
     if (!RouteCmdMsg(ui.m_nID, &ui))
         ui.Enable(IsHandled(ui.m_nID));
 }
@@ -260,7 +264,8 @@ void CMainFrame::OnIdle()
         }
     }
     for (QAction* action : m_mruActions)
-        action->setEnabled(IsHandled(action->data().toUInt()));
+        action->setEnabled(IsHandled(action->data().toUInt()) &&
+                           (!m_commandGate || m_commandGate(action->data().toUInt())));
     UpdateLockIndicators();
 }
 

@@ -34,6 +34,9 @@ public:
     void SetApp(CCmdTarget* pApp) { m_pApp = pApp; }
     // The recent-file list shown in the File menu.
     void SetRecentFileList(CRecentFileList* pMru) { m_pMru = pMru; }
+    // Asked for every command before its update handler: false disables
+    // it (while the audio is being worked on, only harmless commands run).
+    void SetCommandGate(std::function<bool(unsigned nID)> gate) { m_commandGate = std::move(gate); }
     // Asked before the window closes; false keeps it open.
     void SetCloseHandler(std::function<bool()> handler) { m_closeHandler = std::move(handler); }
 
@@ -99,4 +102,5 @@ private:
     CCmdTarget* m_pApp = nullptr;
     CRecentFileList* m_pMru = nullptr;
     std::function<bool()> m_closeHandler;
+    std::function<bool(unsigned)> m_commandGate;
 };

@@ -40,8 +40,8 @@ bool CSingleDocTemplate::OpenDocumentFile(const QString& path)
         if (!m_doc.GetPathName().empty() && full == QString::fromStdString(m_doc.GetPathName()))
             return true;
     }
-    if (m_busyHandler && m_busyHandler()) {
-        AfxMessageBox(AfxLoadString(IDS_DEVICE_BUSY));
+    if (const QString busy = m_busyHandler ? m_busyHandler() : QString(); !busy.isEmpty()) {
+        AfxMessageBox(busy);
         return false;
     }
     if (!SaveModified())
@@ -79,6 +79,10 @@ bool CSingleDocTemplate::OnFileSaveAs() { return DoSave(QString(), true); }
 
 bool CSingleDocTemplate::DoSave(QString path, bool bReplace)
 {
+    if (const QString refused = m_saveRefusal ? m_saveRefusal() : QString(); !refused.isEmpty()) {
+        AfxMessageBox(refused);
+        return false;
+    }
     if (path.isEmpty()) {
         QString initial = QString::fromStdString(m_doc.GetPathName());
         if (initial.isEmpty())

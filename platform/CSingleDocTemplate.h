@@ -31,6 +31,7 @@ public:
     // Asks for a file with the open dialog and opens it.
     void OnFileOpen();
     // Saves under the document's path, or asks for a name when it has none.
+    // False when the save was refused, cancelled or failed.
     bool OnFileSave();
     // Asks for a name and saves under it; the document takes the new name.
     bool OnFileSaveAs();
@@ -40,9 +41,13 @@ public:
     // キャンセル stops. Returns true when the caller may go on.
     bool SaveModified();
 
-    // Asked before the document is replaced (new, open, a dropped file);
-    // true means a sound device holds the audio and it must stay.
-    void SetBusyHandler(std::function<bool()> handler) { m_busyHandler = std::move(handler); }
+    // Asked before the document is replaced (new, open, a dropped file): a
+    // non-empty answer means the audio must stay (a sound device or a run
+    // holds it) and is shown to the user as the reason.
+    void SetBusyHandler(std::function<QString()> handler) { m_busyHandler = std::move(handler); }
+    // Asked before every save: a non-empty answer refuses the save and is
+    // shown to the user as the reason (nothing is written).
+    void SetSaveRefusalHandler(std::function<QString()> handler) { m_saveRefusal = std::move(handler); }
 
     // The document's name as shown: its title, or "無題" for a new one.
     QString GetDocumentName() const;
@@ -58,5 +63,6 @@ private:
     CDocument& m_doc;
     QWidget& m_frame;
     CRecentFileList* m_pMru;
-    std::function<bool()> m_busyHandler;
+    std::function<QString()> m_busyHandler;
+    std::function<QString()> m_saveRefusal;
 };

@@ -66,6 +66,8 @@ const std::unordered_map<unsigned, const char*>& Table()
         {IDS_ZERO_INVALID, "０は無効です。"},
         {IDS_REC_TIME_NOT_NUMBER, "録音時間を数値で入力してください。"},
         {IDS_DEVICE_BUSY, "録音中または再生中です。停止してからもう一度操作してください。"},
+        {IDS_SAVE_WHILE_RECORDING, "録音中は保存できません。録音を停止してからもう一度操作してください。"},
+        {IDS_EFFECT_BUSY, "効果の処理中です。終わってからもう一度操作してください。"},
         {IDS_SAVE_NOT_WAV, "%1 には保存できません。WAV ﾌｧｲﾙの名前は .wav で終わる必要があります。"},
     };
     return table;

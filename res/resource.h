@@ -24,6 +24,8 @@ constexpr unsigned IDS_ZERO_INVALID = 61447;
 constexpr unsigned IDS_REC_TIME_NOT_NUMBER = 61450;
 constexpr unsigned IDS_SAVE_NOT_WAV = 61451;
 constexpr unsigned IDS_DEVICE_BUSY = 61452;
+constexpr unsigned IDS_SAVE_WHILE_RECORDING = 61453;
+constexpr unsigned IDS_EFFECT_BUSY = 61454;
 
 // The program's own commands.
 constexpr unsigned ID_PCM_RECORD = 32771;

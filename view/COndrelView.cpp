@@ -26,13 +26,21 @@ COndrelView::COndrelView(COndrelDoc& doc, QWidget* parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent); // every paint covers the whole client area
     setMouseTracking(true);                // moves arrive with no button held too
+    // A click in the waveform takes the keyboard from the recording panel's
+    // box, so Delete and Ctrl+Z reach the commands again.
+    setFocusPolicy(Qt::StrongFocus);
     setMinimumSize(64, 64);
     m_pScroll->setRange(0, kScrollRange);
     m_pScroll->setPageStep(10);
     m_pScroll->hide(); // shown by the first initial update
     connect(m_pScroll, &QScrollBar::actionTriggered, this, &COndrelView::OnScrollAction);
-    connect(m_pScroll, &QScrollBar::sliderReleased, this,
-            [this] { HScroll(SB_THUMBPOSITION, m_pScroll->sliderPosition()); });
+    // The thumb is dropped where the drag put it: the bar's own position has
+    // been rounded to the start frame meanwhile.
+    connect(m_pScroll, &QScrollBar::sliderReleased, this, [this] {
+        const int position = m_nTrackPos >= 0 ? m_nTrackPos : m_pScroll->sliderPosition();
+        m_nTrackPos = -1;
+        HScroll(SB_THUMBPOSITION, position);
+    });
     ReadSystemColors();
     m_doc.AddView(this);
 
@@ -118,7 +126,9 @@ bool COndrelView::EnsureImage()
 
 void COndrelView::PaintNow()
 {
-    if (!EnsureImage())
+    // While a run writes the block on its worker thread the image stays as
+    // it was; the run's end repaints.
+    if (m_doc.IsBusy() || !EnsureImage())
         return;
     if (m_bFullPaintPending) {
         CDrawSurface dc = SurfaceOn(m_image);
@@ -143,15 +153,30 @@ void COndrelView::OnInitialUpdate()
     // with it: the pixels would otherwise stand for other bytes.
     m_bDragging = 0;
     ResetScrollAndSelection();
-    m_pScroll->setValue(0);
+    SetScrollPos(0);
     LayoutScrollBar();
     m_pScroll->show();
     m_doc.GetFrame().SetSelInfo(0.0, 0.0);
     Invalidate();
 }
 
+void COndrelView::SetScrollPos(int position)
+{
+    m_nScrollPos = position;
+    const bool bWasSetting = m_bSettingScroll;
+    m_bSettingScroll = true;
+    m_pScroll->setSliderPosition(position);
+    m_bSettingScroll = bWasSetting;
+}
+
 void COndrelView::OnScrollAction(int action)
 {
+    // The bar reports our own setting of its position as a move: not a
+    // scroll of the user's.
+    if (m_bSettingScroll)
+        return;
+    if (action == QAbstractSlider::SliderMove && m_pScroll->isSliderDown())
+        m_nTrackPos = m_pScroll->sliderPosition();
     int code;
     switch (action) {
     case QAbstractSlider::SliderSingleStepSub: code = SB_LINELEFT; break;
@@ -168,27 +193,31 @@ void COndrelView::OnScrollAction(int action)
 
 void COndrelView::HScroll(int nCode, int nThumbPos)
 {
-    int position = m_pScroll->sliderPosition();
-    if (!m_image.isNull() && m_image.size() == ClientSize()) {
+    int position = m_nScrollPos;
+    bool bScrolled = false;
+    if (m_doc.IsBusy()) {
+        // The detail pane would be drawn from the block a run is writing.
+    } else if (!m_image.isNull() && m_image.size() == ClientSize()) {
         CDrawSurface dc = SurfaceOn(m_image);
-        if (!OnHScroll(nCode, nThumbPos, m_pScroll->maximum(), dc, position))
-            return;
-        update();
+        bScrolled = OnHScroll(nCode, nThumbPos, m_pScroll->maximum(), dc, position);
+        if (bScrolled)
+            update();
     } else {
         // Nothing drawn yet: scroll, and let the full paint show it.
         QImage scratch(1, 1, QImage::Format_RGB32);
         CDrawSurface dc = SurfaceOn(scratch);
-        if (!OnHScroll(nCode, nThumbPos, m_pScroll->maximum(), dc, position))
-            return;
-        Invalidate();
+        bScrolled = OnHScroll(nCode, nThumbPos, m_pScroll->maximum(), dc, position);
+        if (bScrolled)
+            Invalidate();
     }
-    // The position is always the one worked out from the start frame.
-    m_pScroll->setSliderPosition(position);
+    // The position is always the one worked out from the start frame; a
+    // scroll that did not happen (no data) leaves the thumb where it was.
+    SetScrollPos(bScrolled ? position : m_nScrollPos);
 }
 
 void COndrelView::mousePressEvent(QMouseEvent* e)
 {
-    if (e->button() != Qt::LeftButton)
+    if (e->button() != Qt::LeftButton || m_doc.IsBusy())
         return QWidget::mousePressEvent(e);
     const QPoint pt = e->position().toPoint();
     if (OnLButtonDown(pt.x(), pt.y()))
@@ -204,6 +233,8 @@ void COndrelView::mouseReleaseEvent(QMouseEvent* e)
 
 void COndrelView::mouseMoveEvent(QMouseEvent* e)
 {
+    if (m_doc.IsBusy())
+        return QWidget::mouseMoveEvent(e);
     // A drag inverts only the columns it crosses, straight on the image.
     PaintNow();
     if (!m_image.isNull()) {
@@ -226,7 +257,7 @@ void COndrelView::OnEditDelete()
         return;
     }
     m_doc.GetFrame().SetDataSize(m_doc.GetDataSize());
-    m_pScroll->setSliderPosition(0);
+    SetScrollPos(0);
     ResetScrollAndSelection();
     m_doc.GetFrame().SetSelInfo(0.0, 0.0);
 }
@@ -252,7 +283,9 @@ void COndrelView::OnPcmRecord()
         return;
     if (m_doc.BeginRecording(this) != 0) {
         m_doc.CloseRecording();
-        AfxMessageBox(QString::fromStdString(m_doc.GetError()));
+        // A refused time has had the panel's own message already.
+        if (!m_doc.GetError().empty())
+            AfxMessageBox(QString::fromStdString(m_doc.GetError()));
         return;
     }
     m_nTransport = 1;
@@ -294,7 +327,7 @@ void COndrelView::OnWimData(WAVEHDR* pHdr)
     m_doc.FinishRecording(bytes);
     m_doc.GetFrame().SetDataSize(m_doc.GetDataSize());
     m_nTransport = 0;
-    m_pScroll->setSliderPosition(0);
+    SetScrollPos(0);
     m_bDragging = 0;
     ResetScrollAndSelection();
     m_doc.GetFrame().SetSelInfo(0.0, 0.0);

@@ -81,10 +81,16 @@ private:
     void ReadSystemColors();
     void LayoutScrollBar();
     void OnScrollAction(int action);
+    // Puts the scroll bar's thumb at `position` without the bar reporting
+    // it back as a scroll of the user's.
+    void SetScrollPos(int position);
 
     COndrelDoc& m_doc;
     QScrollBar* m_pScroll;
     QImage m_image;
     bool m_bFullPaintPending = true;
+    int m_nScrollPos = 0;        // the thumb position last set from the start frame
+    int m_nTrackPos = -1;        // where the user's drag put the thumb, -1 when not dragging
+    bool m_bSettingScroll = false;
     std::function<bool()> m_replaceHandler;
 };

@@ -195,3 +195,78 @@ TEST_F(CommandTest, SineWaveStartsAtTheSelectionAndFillsBothChannels)
         EXPECT_EQ(e[2 * i], e[2 * i + 1]) << i;
     EXPECT_EQ(e[4], static_cast<std::uint8_t>(127 - 100)); // frame 2: a quarter period
 }
+
+// A runner that keeps what the run reports and stops it at report `stopAt`
+// (never, when 0).
+class CCountingRunner : public CEffectRunner {
+public:
+    explicit CCountingRunner(std::size_t stopAt) : m_stopAt(stopAt) {}
+    int Run(const std::function<int(CEffectProgress*)>& work, std::uint32_t totalFrames) override
+    {
+        total = totalFrames;
+        struct Progress : CEffectProgress {
+            CCountingRunner& runner;
+            explicit Progress(CCountingRunner& r) : runner(r) {}
+            bool Continue(std::uint32_t done, std::uint32_t framesTotal) override
+            {
+                runner.reports.emplace_back(done, framesTotal);
+                return runner.reports.size() != runner.m_stopAt;
+            }
+        } progress(*this);
+        return work(&progress);
+    }
+    std::uint32_t total = 0;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> reports;
+
+private:
+    std::size_t m_stopAt;
+};
+
+// Every run reports against the total it was given (the selection for the
+// in-place work, the file for the engine) and stops when asked midway; the
+// stopped run leaves the data and the earlier undo point as they were.
+TEST_F(CommandTest, RunsReportTheirOwnTotalAndStopMidway)
+{
+    const Bytes before = Ramp(300000); // 8-bit mono: 300,000 frames
+    struct Case {
+        const char* name;
+        std::uint32_t total;
+        std::function<EApplyResult(CEffectRunner&)> run;
+    };
+    const Case cases[] = {
+        {"reverse", 280000, [&](CEffectRunner& r) { return ReverseSelection(doc, 1000, 280000, r); }},
+        {"sine", 200000, [&](CEffectRunner& r) { return GenerateSineWave(doc, 5000, 200000, SSineParams{440, 100}, r); }},
+        {"echo", 299990, [&](CEffectRunner& r) { return ApplyEcho(doc, 5000, 200000, SEchoParams{}, r); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Load(PcmFormat{1, 8000, 8}, before);
+        ASSERT_EQ(doc.DeleteRange(0, 10), 1);
+        const Bytes deleted = Data();
+        doc.SetModifiedFlag(false);
+
+        CCountingRunner all(0);
+        ASSERT_EQ(c.run(all), EApplyResult::Applied);
+        EXPECT_EQ(all.total, c.total);
+        ASSERT_GE(all.reports.size(), 2u);
+        for (const auto& [done, total] : all.reports) {
+            EXPECT_EQ(total, c.total);
+            EXPECT_LT(done, total);
+        }
+        ASSERT_EQ(doc.OnEditUndo(), 1);
+        EXPECT_EQ(Data(), deleted);
+
+        ASSERT_EQ(doc.DeleteRange(0, 0), 1);
+        Load(PcmFormat{1, 8000, 8}, before);
+        ASSERT_EQ(doc.DeleteRange(0, 10), 1);
+        doc.SetModifiedFlag(false);
+        CCountingRunner stopped(2);
+        EXPECT_EQ(c.run(stopped), EApplyResult::Cancelled);
+        EXPECT_EQ(stopped.reports.size(), 2u);
+        EXPECT_EQ(Data(), deleted);
+        EXPECT_FALSE(doc.IsModified());
+        EXPECT_EQ(doc.m_bCanUndo, 1);
+        ASSERT_EQ(doc.OnEditUndo(), 1);
+        EXPECT_EQ(Data(), before);
+    }
+}

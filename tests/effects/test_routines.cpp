@@ -560,18 +560,25 @@ std::vector<SNamedRoutine> AllRoutines()
 TEST_F(RoutineRun, ProgressCanStopARun)
 {
     const Bytes in = Encode(kMono8At8k, Noise(70000, 32000, true));
-    const std::vector<std::pair<std::uint32_t, std::uint32_t>> oneCall{{65536, 70000}};
+    // Before the first frame, then after every 65,536 frames while frames remain.
+    const std::vector<std::pair<std::uint32_t, std::uint32_t>> calls{{0, 70000}, {65536, 70000}};
     for (const auto& r : AllRoutines()) {
         SCOPED_TRACE(r.name);
-        CRecordingProgress keepGoing(1);
+        CRecordingProgress keepGoing(2);
         const SResult full = Run(kMono8At8k, in, r.run, &keepGoing);
         EXPECT_EQ(full.code, kEngineOk);
-        EXPECT_EQ(keepGoing.calls, oneCall);
+        EXPECT_EQ(keepGoing.calls, calls);
 
-        CRecordingProgress stop(0);
+        // A stop asked for before the run writes nothing.
+        CRecordingProgress stopAtOnce(0);
+        const SResult none = Run(kMono8At8k, in, r.run, &stopAtOnce);
+        EXPECT_EQ(none.code, kEngineCancelled);
+        EXPECT_EQ(none.block, Bytes(70000, kMarker));
+
+        CRecordingProgress stop(1);
         const SResult stopped = Run(kMono8At8k, in, r.run, &stop);
         EXPECT_EQ(stopped.code, kEngineCancelled);
-        EXPECT_EQ(stop.calls, oneCall);
+        EXPECT_EQ(stop.calls, calls);
         EXPECT_EQ(Bytes(stopped.block.begin(), stopped.block.begin() + 65536),
                   Bytes(full.block.begin(), full.block.begin() + 65536));
         EXPECT_EQ(Bytes(stopped.block.begin() + 65536, stopped.block.end()), Bytes(70000 - 65536, kMarker));

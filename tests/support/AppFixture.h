@@ -11,8 +11,11 @@
 #include "tests/support/WaveFixtures.h"
 #include "view/COndrelView.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QString>
+#include <QToolBar>
+#include <QtTest>
 
 #include <deque>
 #include <memory>
@@ -69,6 +72,42 @@ public:
     {
         WriteAll(*dir / name, SimpleWave(f, Ramp(bytes)));
         return app->OpenDocumentFile(QString::fromStdString(*dir / name));
+    }
+    // Shows the window and makes it the active one, so that the keyboard
+    // focus and the shortcuts work as they do for a person.
+    bool ShowActive()
+    {
+        Frame().show();
+        Frame().activateWindow();
+        QApplication::setActiveWindow(&Frame());
+        return QTest::qWaitForWindowActive(&Frame());
+    }
+    // The program goes idle: commands and buttons get their states.
+    void Idle() { Frame().OnIdle(); }
+    // Presses `key` on the widget that has the keyboard focus. The window
+    // is made active first, as the desktop does when a dialog over it closes.
+    void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+    {
+        if (!Frame().isActiveWindow())
+            QVERIFY(ShowActive());
+        Idle();
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &Frame(), static_cast<Qt::Key>(key), modifiers);
+        Idle();
+    }
+    // Clicks the tool bar button of command `nID`.
+    void ClickTool(unsigned nID)
+    {
+        Idle();
+        QTest::mouseClick(Frame().GetToolBar()->widgetForAction(Frame().GetAction(nID)), Qt::LeftButton);
+        Idle();
+    }
+    // Drags with the left button across the view from x0 to x1 at height y.
+    void Drag(int x0, int x1, int y)
+    {
+        QTest::mousePress(&View(), Qt::LeftButton, Qt::NoModifier, QPoint(x0, y));
+        QTest::mouseMove(&View(), QPoint(x1, y));
+        QTest::mouseRelease(&View(), Qt::LeftButton, Qt::NoModifier, QPoint(x1, y));
     }
     Bytes Data()
     {
