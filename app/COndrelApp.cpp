@@ -8,6 +8,7 @@
 #include "frame/CMainFrame.h"
 #include "platform/CSingleDocTemplate.h"
 #include "platform/MessageBox.h"
+#include "platform/ReasonText.h"
 #include "print/CPageLayoutDlg.h"
 #include "print/CPrintDlg.h"
 #include "print/CPrintPreview.h"
@@ -137,7 +138,7 @@ bool COndrelApp::InitInstance(const QStringList& args)
         m_pDoc->OnUpdateCommand(nID, [saveRefusal](CCmdUI* ui) { ui->Enable(saveRefusal().isEmpty()); });
     m_pDoc->OnCommand(ID_EDIT_UNDO, [this] {
         if (!m_pDoc->OnEditUndo())
-            AfxMessageBox(QString::fromStdString(m_pDoc->GetError()));
+            AfxMessageBox(ReasonText(m_pDoc->GetError()));
     });
     m_pDoc->OnUpdateCommand(ID_EDIT_UNDO, [this](CCmdUI* ui) {
         // Nothing may replace the data while a sound device holds it.

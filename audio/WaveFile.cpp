@@ -31,8 +31,6 @@ struct MmioCloser {
 };
 using MmioHandle = std::unique_ptr<CMmioFile, MmioCloser>;
 
-std::string Num(std::uint64_t n) { return std::to_string(n); }
-
 // Reads the extension of an extensible `fmt ` chunk (positioned right after
 // its first 16 bytes) and tells whether its sub-format is integer PCM.
 bool IsExtensiblePcm(HMMIO file, const MMCKINFO& fmt)
@@ -48,30 +46,31 @@ bool IsExtensiblePcm(HMMIO file, const MMCKINFO& fmt)
 } // namespace
 
 int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame,
-                 std::string& error)
+                 SReason& error)
 {
     int err = 0;
     MmioHandle file(mmioOpen(path, MMIO_READ | MMIO_ALLOCBUF, &err));
     if (!file) {
-        error = "cannot open " + path + ": " + ErrnoText(err);
+        error = FileReason(EReason::FileOpen, path, err);
         return 0;
     }
-    auto fail = [&](const std::string& why) {
-        error = path + ": " + why;
+    auto fail = [&](EReason code, std::uint64_t number = 0, std::uint64_t number2 = 0) {
+        error = NumberReason(code, number, number2);
+        error.path = path;
         return 0;
     };
 
     MMCKINFO riff;
     riff.fccType = mmioFOURCC('W', 'A', 'V', 'E');
     if (mmioDescend(file.get(), &riff, nullptr, MMIO_FINDRIFF) != 0)
-        return fail("not a WAV file (no RIFF WAVE header)");
+        return fail(EReason::NotWave);
 
     MMCKINFO fmt;
     fmt.ckid = mmioFOURCC('f', 'm', 't', ' ');
     if (mmioDescend(file.get(), &fmt, &riff, MMIO_FINDCHUNK) != 0)
-        return fail("no format chunk before the audio data");
+        return fail(EReason::NoFormatChunk);
     if (fmt.cksize < kPcmFormatBytes)
-        return fail("format chunk too short (" + Num(fmt.cksize) + " bytes)");
+        return fail(EReason::FormatChunkShort, fmt.cksize);
 
     // Everything is read into a staging object first; the document's audio
     // and the current format change only once the whole file has loaded.
@@ -79,41 +78,39 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
     WAVEFORMATEX& f = *staged.m_pFormat;
     std::memset(&f, 0, sizeof f);
     if (mmioRead(file.get(), &f, kPcmFormatBytes) != kPcmFormatBytes)
-        return fail("file ends inside the format chunk");
+        return fail(EReason::FormatTruncated);
     if (f.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
         // The extensible layout wraps plain PCM in a longer chunk; such a
         // file is PCM like any other and is kept as format tag 1.
         if (!IsExtensiblePcm(file.get(), fmt))
-            return fail("not PCM audio (extensible format of another kind)");
+            return fail(EReason::ExtensibleNotPcm);
         f.wFormatTag = WAVE_FORMAT_PCM;
     }
     if (f.wFormatTag != WAVE_FORMAT_PCM)
-        return fail("not PCM audio (format tag " + Num(f.wFormatTag) + ")");
+        return fail(EReason::NotPcm, f.wFormatTag);
     if (f.nChannels != 1 && f.nChannels != 2)
-        return fail("unsupported channel count " + Num(f.nChannels) + " (1 or 2 are supported)");
+        return fail(EReason::ChannelCount, f.nChannels);
     if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16)
-        return fail("unsupported sample size of " + Num(f.wBitsPerSample) +
-                    " bits (8 or 16 are supported)");
+        return fail(EReason::SampleSize, f.wBitsPerSample);
     if (f.nSamplesPerSec == 0)
-        return fail("sample rate of 0 Hz");
+        return fail(EReason::SampleRateZero);
 
     if (mmioAscend(file.get(), &fmt, 0) != 0)
-        return fail("cannot read past the format chunk");
+        return fail(EReason::FormatUnskippable);
     MMCKINFO data;
     data.ckid = mmioFOURCC('d', 'a', 't', 'a');
     if (mmioDescend(file.get(), &data, &riff, MMIO_FINDCHUNK) != 0)
-        return fail("no audio data chunk after the format chunk");
+        return fail(EReason::NoDataChunk);
     if (data.cksize == 0)
-        return fail("the audio data chunk is empty");
+        return fail(EReason::DataEmpty);
     std::uint64_t available = mmioLength(file.get()) - data.dwDataOffset;
     if (data.cksize > available)
-        return fail("the audio data chunk claims " + Num(data.cksize) +
-                    " bytes but the file holds only " + Num(available));
+        return fail(EReason::DataTruncated, data.cksize, available);
 
     if (!staged.Allocate(data.cksize) || !staged.IsValid())
-        return fail("not enough memory for " + Num(data.cksize) + " bytes of audio");
+        return fail(EReason::NoMemoryForAudio, data.cksize);
     if (!staged.ReadData(file.get(), data.cksize))
-        return fail("the audio data could not be read in full");
+        return fail(EReason::DataUnreadable);
     file.reset();
 
     wave.AdoptFrom(staged);
@@ -122,11 +119,11 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
     return 1;
 }
 
-int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error, bool bDurable)
+int SaveWaveFile(const std::string& path, CWaveData& wave, SReason& error, bool bDurable)
 {
     // The RIFF size field holds the data size plus 36 in 32 bits.
     if (wave.m_dwDataSize > UINT32_MAX - 36) {
-        error = "cannot write " + path + ": the audio is too long for a WAV file";
+        error = FileReason(EReason::AudioTooLongForWav, path);
         return 0;
     }
     CSafeSave save;
@@ -137,7 +134,7 @@ int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error, b
     int err = 0;
     MmioHandle file(mmioOpen(save.GetTempPath(), MMIO_CREATE | MMIO_WRITE, &err));
     if (!file) {
-        error = "cannot write " + path + ": " + ErrnoText(err);
+        error = FileReason(EReason::FileWrite, path, err);
         return 0;
     }
     auto le32 = [](std::uint32_t v, unsigned char* p) {
@@ -163,7 +160,7 @@ int SaveWaveFile(const std::string& path, CWaveData& wave, std::string& error, b
         err = errno;
     }
     if (!ok) {
-        error = "cannot write " + path + ": " + ErrnoText(err);
+        error = FileReason(EReason::FileWrite, path, err);
         return 0; // the temporary file goes with `save`
     }
     if (!save.Commit(bDurable)) {

@@ -66,7 +66,7 @@ int main(int argc, char** argv)
     COndrelDoc doc(frame);
     auto t0 = std::chrono::steady_clock::now();
     if (!doc.LoadWaveFile(path)) {
-        std::fprintf(stderr, "view_bench: %s\n", doc.GetError().c_str());
+        std::fprintf(stderr, "view_bench: %s\n", ReasonTextEnglish(doc.GetError()).c_str());
         return 1;
     }
     auto t1 = std::chrono::steady_clock::now();

@@ -12,6 +12,7 @@
 #include "res/resource.h"
 #include "platform/DecimalNumber.h"
 #include "platform/Profile.h"
+#include "platform/Reason.h"
 #include "platform/SafeFile.h"
 #include "print/PrintJob.h"
 #include "view/CWaveViewCore.h"
@@ -67,6 +68,9 @@ int Fail(const std::string& why)
     std::fprintf(stderr, "ondrel-cli: %s\n", why.c_str());
     return kExitFile;
 }
+
+// The same for a failure of the document code, in the tool's English.
+int Fail(const SReason& why) { return Fail(ReasonTextEnglish(why)); }
 
 int Info(const std::vector<std::string>& args)
 {

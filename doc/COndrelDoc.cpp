@@ -25,7 +25,7 @@ bool COndrelDoc::OnOpenDocument(const std::string& path)
     if (GetFileType(path) != 1) {
         m_bCanUndo = 0;
         SetModifiedFlag(bWasModified);
-        SetError(path + ": only .wav files can be opened");
+        SetError(FileReason(EReason::OpenNotWav, path));
         return false;
     }
     if (!LoadWaveFile(path)) {
@@ -41,7 +41,7 @@ bool COndrelDoc::OnOpenDocument(const std::string& path)
 bool COndrelDoc::OnSaveDocument(const std::string& path)
 {
     if (GetFileType(path) != 1) {
-        SetError(path + ": audio can only be saved under a name ending in .wav");
+        SetError(FileReason(EReason::SaveNotWav, path));
         return false;
     }
     if (!SaveWaveFile(path))
@@ -67,7 +67,7 @@ int COndrelDoc::BeginRecording(IWaveNotify* window)
     const std::uint16_t oldChannels = m_frame.m_wChannels;
     const std::uint16_t oldBits = m_frame.m_wBitsPerSample;
     const std::uint32_t oldRate = m_frame.m_dwSamplesPerSec;
-    auto refuse = [&](int code, std::string reason) {
+    auto refuse = [&](int code, SReason reason) {
         m_frame.m_nRecordSeconds = oldSeconds;
         m_frame.m_wChannels = oldChannels;
         m_frame.m_wBitsPerSample = oldBits;
@@ -78,23 +78,24 @@ int COndrelDoc::BeginRecording(IWaveNotify* window)
     // A time the panel refuses keeps the recording from starting; the panel
     // has told the user why already, so there is nothing more to say.
     if (!m_frame.ReadPanel())
-        return refuse(1, std::string());
+        return refuse(1, SReason{});
     const std::uint32_t rate = m_frame.m_dwSamplesPerSec;
     const unsigned bits = m_frame.m_wBitsPerSample;
     const unsigned channels = m_frame.m_wChannels;
     const std::int64_t seconds = m_frame.m_nRecordSeconds;
     const std::uint64_t bytes = seconds > 0 ? (std::uint64_t(seconds) * bits * channels * rate) >> 3 : 0;
     if (seconds <= 0 || bytes == 0 || bytes > UINT32_MAX - 36)
-        return refuse(1, "a recording of " + std::to_string(seconds) + " seconds in this format does not fit in a WAV file");
+        return refuse(1, NumberReason(EReason::RecordingTooLong,
+                                      static_cast<std::uint64_t>(std::max<std::int64_t>(seconds, 0))));
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, bytes);
     if (!block)
-        return refuse(1, "not enough memory for a recording of " + std::to_string(seconds) + " seconds");
+        return refuse(1, NumberReason(EReason::RecordingNoMemory, static_cast<std::uint64_t>(seconds)));
     const WAVEFORMATEX savedFormat = *m_wave.m_pFormat;
     if (const MMRESULT r = m_wave.OpenInput(window, rate, bits, channels); r != MMSYSERR_NOERROR) {
         GlobalFree(block);
         *m_wave.m_pFormat = savedFormat;
         m_wave.CloseInput();
-        return refuse(static_cast<int>(r), "the sound input could not be opened (error " + std::to_string(r) + ")");
+        return refuse(static_cast<int>(r), NumberReason(EReason::InputOpen, r));
     }
     // The device records into the new block; the current audio stays until
     // the device has taken the buffer and started.
@@ -111,7 +112,7 @@ int COndrelDoc::BeginRecording(IWaveNotify* window)
         m_wave.m_dwDataSize = oldSize;
         m_wave.m_bHasData = oldHasData;
         *m_wave.m_pFormat = savedFormat;
-        return refuse(started, "the recording could not be started");
+        return refuse(started, NumberReason(EReason::RecordingStart, static_cast<std::uint64_t>(started)));
     }
     if (oldBlock) {
         GlobalUnlock(oldBlock);
@@ -259,7 +260,7 @@ int COndrelDoc::GetFileType(const std::string& path) const { return ::GetFileTyp
 
 int COndrelDoc::SaveWaveFile(const std::string& path, bool bDurable)
 {
-    std::string error;
+    SReason error;
     if (!::SaveWaveFile(path, m_wave, error, bDurable)) {
         SetError(std::move(error));
         return 0;
@@ -269,7 +270,7 @@ int COndrelDoc::SaveWaveFile(const std::string& path, bool bDurable)
 
 int COndrelDoc::LoadWaveFile(const std::string& path)
 {
-    std::string error;
+    SReason error;
     if (!::LoadWaveFile(path, m_wave, m_frame, error)) {
         SetError(std::move(error));
         return 0;
@@ -279,7 +280,7 @@ int COndrelDoc::LoadWaveFile(const std::string& path)
 
 bool COndrelDoc::GetUndoFilePath(std::string& path)
 {
-    std::string error;
+    SReason error;
     std::string folder = ProcessCacheFolder(&error);
     if (folder.empty()) {
         SetError(std::move(error));
@@ -309,7 +310,7 @@ bool COndrelDoc::CommitUndoCopy(const std::string& path)
     if (!GetUndoFilePath(undoPath))
         return false;
     if (std::rename(path.c_str(), undoPath.c_str()) != 0) {
-        SetError("cannot replace " + undoPath + ": " + std::strerror(errno));
+        SetError(FileReason(EReason::FileReplace, undoPath, errno));
         return false;
     }
     return true;
@@ -331,7 +332,7 @@ int COndrelDoc::DeleteRange(std::uint32_t offset, std::uint32_t length)
     std::string copyPath;
     if (!BeginUndoCopy(copyPath) || !CommitUndoCopy(copyPath)) {
         DiscardUndoCopy(copyPath);
-        SetError("the undo copy could not be written: " + GetError());
+        SetError(InContext(GetError(), EReasonContext::UndoCopy));
         return 0;
     }
 
@@ -350,8 +351,10 @@ int COndrelDoc::DeleteRange(std::uint32_t offset, std::uint32_t length)
 int COndrelDoc::OnEditUndo()
 {
     std::string undoPath;
-    if (!GetUndoFilePath(undoPath) || !LoadWaveFile(undoPath))
+    if (!GetUndoFilePath(undoPath) || !LoadWaveFile(undoPath)) {
+        SetError(InContext(GetError(), EReasonContext::Undo));
         return 0;
+    }
     m_bCanUndo = 0;
     // The audio now differs from what the last save wrote.
     SetModifiedFlag(true);

@@ -28,11 +28,11 @@ public:
     bool OnNewDocument() override;
     // Opens a ".wav" file through LoadWaveFile and, on success, withdraws
     // undo (the undo file belongs to the previous file). Another extension
-    // fails and withdraws undo. A failure leaves the audio, the current
-    // format and the modified flag as they were, with GetError set.
+    // fails (OpenNotWav) and withdraws undo. A failure leaves the audio, the
+    // current format and the modified flag as they were, with GetError set.
     bool OnOpenDocument(const std::string& path) override;
     // Saves a ".wav" name through SaveWaveFile and clears the modified flag;
-    // any other name fails with GetError set and writes nothing.
+    // any other name fails with GetError set (SaveNotWav) and writes nothing.
     bool OnSaveDocument(const std::string& path) override;
 
     virtual std::uint32_t GetDataSize() const;
@@ -49,7 +49,9 @@ public:
     // new block and only then drops the current audio. 0 when recording,
     // non-zero with the audio, the format record and the current format
     // unchanged when the panel, the device or the block refused; GetError
-    // then says why, or is empty when the panel has told the user already.
+    // then says why (RecordingTooLong, RecordingNoMemory, InputOpen with the
+    // device's result, RecordingStart), or is None when the panel has told
+    // the user already.
     virtual int BeginRecording(IWaveNotify* window);
     virtual void StopRecording();
     virtual void CloseRecording();
@@ -122,18 +124,19 @@ public:
 
     // Deletes `length` bytes at byte `offset`, both cut to the valid data.
     // First the whole audio is written to the undo file; when that fails,
-    // returns 0 with GetError set and nothing changed (undo included). Then the bytes after
-    // the range move down over it and the valid size drops by `length` (the
-    // block keeps its size); undo is offered, the document is marked
-    // modified and the views are updated. Returns 1, also for an empty range,
-    // which changes nothing.
+    // returns 0 with GetError set (in the UndoCopy context) and nothing
+    // changed (undo included). Then the bytes after the range move down over
+    // it and the valid size drops by `length` (the block keeps its size);
+    // undo is offered, the document is marked modified and the views are
+    // updated. Returns 1, also for an empty range, which changes nothing.
     virtual int DeleteRange(std::uint32_t offset, std::uint32_t length);
 
     // The Undo command: brings back the audio and its format from the undo
     // file, shows them, withdraws undo and marks the document modified (the
     // audio no longer matches what a save since the change wrote). Title
-    // and path stay as they are. Returns 1, or 0 with GetError set and nothing changed
-    // (undo stays offered) when the file cannot be loaded.
+    // and path stay as they are. Returns 1, or 0 with GetError set (in the
+    // Undo context) and nothing changed (undo stays offered) when the file
+    // cannot be loaded.
     virtual int OnEditUndo();
 
     // Whether Undo can run: there is audio and the undo file holds the state

@@ -71,12 +71,12 @@ EApplyResult RunCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t leng
                         EProgressOver over, const WorkFn& work)
 {
     if (!doc.HasData() || BytesPerFrame(doc) == 0) {
-        doc.SetError("there is no audio to change");
+        doc.SetError(SReason(EReason::NoAudio));
         return EApplyResult::Refused;
     }
     std::string copyPath;
     if (!doc.BeginUndoCopy(copyPath)) {
-        doc.SetError("the undo copy could not be written: " + doc.GetError());
+        doc.SetError(InContext(doc.GetError(), EReasonContext::UndoCopy));
         return EApplyResult::Refused;
     }
     EApplyResult outcome = EApplyResult::Applied;
@@ -85,7 +85,7 @@ EApplyResult RunCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t leng
         CBlockLock lock(doc);
         if (!lock.Get()) {
             doc.DiscardUndoCopy(copyPath);
-            doc.SetError("there is no audio to change");
+            doc.SetError(SReason(EReason::NoAudio));
             return EApplyResult::Refused;
         }
         const SEffectWindow window = EffectWindow(doc, start, length);
@@ -105,9 +105,9 @@ EApplyResult RunCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t leng
                 outcome = EApplyResult::Cancelled;
             } else {
                 if (result != kEngineOk)
-                    doc.SetError("the effect could not read its copy of the audio (code " + std::to_string(result) + ")");
+                    doc.SetError(NumberReason(EReason::EffectSourceUnreadable, static_cast<std::uint64_t>(result)));
                 else
-                    doc.SetError("the undo copy could not be written: " + doc.GetError());
+                    doc.SetError(InContext(doc.GetError(), EReasonContext::UndoCopy));
                 outcome = EApplyResult::Refused;
             }
             doc.DiscardUndoCopy(copyPath);

@@ -32,7 +32,8 @@ public:
 
 enum class EApplyResult {
     Applied,   // the data changed; undo restores it
-    Refused,   // nothing changed; the document's GetError says why
+    Refused,   // nothing changed; the document's GetError says why (NoAudio,
+               // EffectSourceUnreadable, or a reason in the UndoCopy context)
     Cancelled, // the user stopped the run; nothing changed
 };
 

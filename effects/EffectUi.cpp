@@ -4,6 +4,7 @@
 #include "effects/EffectDialogs.h"
 #include "platform/CCmdTarget.h"
 #include "platform/MessageBox.h"
+#include "platform/ReasonText.h"
 #include "res/resource.h"
 
 #include <QCoreApplication>
@@ -149,7 +150,7 @@ void RegisterEffectCommands(CCmdTarget& target, COndrelDoc& doc, const SEffectHo
             const auto [start, length] = hooks.selection();
             EApplyResult result = EApplyResult::Applied;
             if (command.run(doc, start, length, parent, result) && result == EApplyResult::Refused)
-                AfxMessageBox(QString::fromStdString(doc.GetError()));
+                AfxMessageBox(ReasonText(doc.GetError()));
         });
         target.OnUpdateCommand(command.nID,
                                [&doc, hooks](CCmdUI* ui) { ui->Enable(doc.HasData() == 1 && hooks.dataFree()); });

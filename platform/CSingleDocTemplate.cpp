@@ -3,6 +3,7 @@
 #include "platform/CRecentFileList.h"
 #include "platform/Document.h"
 #include "platform/MessageBox.h"
+#include "platform/ReasonText.h"
 #include "res/Strings.h"
 #include "res/resource.h"
 
@@ -55,8 +56,7 @@ bool CSingleDocTemplate::OpenDocumentFile(const QString& path)
     }
     const QString full = QFileInfo(path).absoluteFilePath();
     if (!m_doc.OnOpenDocument(full.toStdString())) {
-        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_OPEN_DOC) + QLatin1Char('\n') +
-                      QString::fromStdString(m_doc.GetError()));
+        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_OPEN_DOC) + QLatin1Char('\n') + ReasonText(m_doc.GetError()));
         return false;
     }
     m_doc.SetPathName(full.toStdString());
@@ -99,8 +99,7 @@ bool CSingleDocTemplate::DoSave(QString path, bool bReplace)
     }
     const QString full = QFileInfo(path).absoluteFilePath();
     if (!m_doc.OnSaveDocument(full.toStdString())) {
-        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_SAVE_DOC) + QLatin1Char('\n') +
-                      QString::fromStdString(m_doc.GetError()));
+        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_SAVE_DOC) + QLatin1Char('\n') + ReasonText(m_doc.GetError()));
         return false;
     }
     if (bReplace) {

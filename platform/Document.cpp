@@ -44,7 +44,7 @@ bool CDocument::OnOpenDocument(const std::string& path)
 {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (!file) {
-        SetError("cannot open " + path + ": " + ErrnoText(errno));
+        SetError(FileReason(EReason::FileOpen, path, errno));
         return false;
     }
     DeleteContents();
@@ -64,7 +64,7 @@ bool CDocument::OnSaveDocument(const std::string& path)
     }
     std::FILE* file = std::fopen(save.GetTempPath().c_str(), "wb");
     if (!file) {
-        SetError("cannot write " + path + ": " + ErrnoText(errno));
+        SetError(FileReason(EReason::FileWrite, path, errno));
         return false;
     }
     CArchive ar(file, CArchive::store);
@@ -76,7 +76,7 @@ bool CDocument::OnSaveDocument(const std::string& path)
         err = errno;
     }
     if (!written) {
-        SetError("cannot write " + path + ": " + ErrnoText(err));
+        SetError(FileReason(EReason::FileWrite, path, err));
         return false;
     }
     if (!save.Commit()) {

@@ -2,9 +2,10 @@
 // The document base of the editor's document/view structure: the modified
 // flag, the path name and title, the views attached to the document and the
 // overridable steps of new, open and save. It knows nothing of windows;
-// failures are returned with a text in GetError for the caller to show.
+// failures leave a reason in GetError for the caller to put into words.
 
 #include "platform/CCmdTarget.h"
+#include "platform/Reason.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -81,9 +82,10 @@ public:
     // nothing.
     virtual void Serialize(CArchive& ar) { (void)ar; }
 
-    // What went wrong in the last operation that failed, in one line.
-    const std::string& GetError() const { return m_strError; }
-    void SetError(std::string text) { m_strError = std::move(text); }
+    // Why the last operation that failed did (EReason::None when it said
+    // nothing, for example when the user had been told already).
+    const SReason& GetError() const { return m_error; }
+    void SetError(SReason reason) { m_error = std::move(reason); }
 
 protected:
 
@@ -92,5 +94,5 @@ private:
     std::string m_strPathName;
     std::string m_strTitle;
     std::vector<CView*> m_views;
-    std::string m_strError;
+    SReason m_error;
 };

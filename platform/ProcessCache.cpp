@@ -1,7 +1,5 @@
 #include "platform/ProcessCache.h"
 
-#include "platform/SafeFile.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <ctime>
@@ -67,7 +65,7 @@ std::string WithoutTrailingSlashes(std::string path)
 // $XDG_CACHE_HOME/ondrel, or $HOME/.cache/ondrel (the password database's
 // home folder when HOME is unusable). "" with `error` set when neither is
 // known.
-std::string CacheBase(std::string& error)
+std::string CacheBase(SReason& error)
 {
     const char* xdg = std::getenv("XDG_CACHE_HOME");
     if (IsAbsolute(xdg))
@@ -85,7 +83,7 @@ std::string CacheBase(std::string& error)
             home = found->pw_dir;
     }
     if (home.empty()) {
-        error = "cannot find a cache folder: neither XDG_CACHE_HOME nor HOME is set";
+        error = SReason(EReason::CacheHomeUnknown);
         return "";
     }
     return WithoutTrailingSlashes(home) + "/.cache/ondrel";
@@ -94,7 +92,7 @@ std::string CacheBase(std::string& error)
 // Creates `path` and any missing folder above it, each with mode 0700. An
 // existing component that is not a folder makes the next one fail, so the
 // error names the first path that could not be created.
-bool MakeFolders(const std::string& path, std::string& error)
+bool MakeFolders(const std::string& path, SReason& error)
 {
     for (std::size_t end = 1; end <= path.size(); ++end) {
         if (end < path.size() && path[end] != '/')
@@ -119,7 +117,7 @@ bool MakeFolders(const std::string& path, std::string& error)
         } else {
             err = errno;
         }
-        error = "cannot create " + part + ": " + ErrnoText(err);
+        error = FileReason(EReason::FolderCreate, part, err);
         return false;
     }
     return true;
@@ -188,11 +186,11 @@ void ReleaseLocked(State& s)
 void RemoveAtExit() { RemoveProcessCacheFolder(); }
 
 // Makes and claims a new folder under `base`; see the top of the file.
-bool CreateFolder(State& s, const std::string& base, std::string& error)
+bool CreateFolder(State& s, const std::string& base, SReason& error)
 {
     std::string folder = base + "/" + std::to_string(::getpid()) + "-XXXXXX";
     if (!::mkdtemp(folder.data())) {
-        error = "cannot create " + folder + ": " + ErrnoText(errno);
+        error = FileReason(EReason::FolderCreate, folder, errno);
         return false;
     }
     ::chmod(folder.c_str(), 0700);
@@ -200,7 +198,7 @@ bool CreateFolder(State& s, const std::string& base, std::string& error)
     int fd = ::open(newLock.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd < 0 || ::flock(fd, LOCK_EX | LOCK_NB) != 0 ||
         ::rename(newLock.c_str(), (folder + "/" + kLockName).c_str()) != 0) {
-        error = "cannot lock " + folder + ": " + ErrnoText(errno);
+        error = FileReason(EReason::FolderLock, folder, errno);
         if (fd >= 0)
             ::close(fd);
         RemoveTree(folder);
@@ -213,7 +211,7 @@ bool CreateFolder(State& s, const std::string& base, std::string& error)
 }
 } // namespace
 
-std::string ProcessCacheFolder(std::string* pError)
+std::string ProcessCacheFolder(SReason* pError)
 {
     State& s = TheState();
     std::lock_guard<std::mutex> guard(s.mutex);
@@ -224,7 +222,7 @@ std::string ProcessCacheFolder(std::string* pError)
         // process's copy of its lock (the parent keeps its own) and make one.
         ReleaseLocked(s);
     }
-    std::string error;
+    SReason error;
     std::string base = CacheBase(error);
     if (base.empty() || !MakeFolders(base, error) || !CreateFolder(s, base, error)) {
         if (pError)

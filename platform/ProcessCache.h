@@ -10,18 +10,22 @@
 // that creates its folder. At normal exit the process removes its own folder
 // with everything in it.
 
+#include "platform/Reason.h"
+
 #include <string>
 
 // This process's folder, created on the first call and the same path on
 // every later one. Missing parent folders are created with mode 0700. When
-// the folder cannot be made, returns "" and sets *pError (when given) to one
-// line such as "cannot create /x/ondrel: Not a directory"; *pError is left
-// alone on success. A failed call is tried again by the next one.
+// the folder cannot be made, returns "" and sets *pError (when given) to the
+// reason: CacheHomeUnknown, or FolderCreate / FolderLock with the folder and
+// errno (FolderCreate of "/x/ondrel" with ENOTDIR when /x is a file);
+// *pError is left alone on success. A failed call is tried again by the next
+// one.
 //
 // Creating the folder also removes the folders of editors that no longer
 // run. A process started by fork gets a folder of its own on its first call.
 // Thread-safe.
-std::string ProcessCacheFolder(std::string* pError = nullptr);
+std::string ProcessCacheFolder(SReason* pError = nullptr);
 
 // Removes this process's folder and everything in it now, and releases its
 // lock; the next ProcessCacheFolder call makes a new folder. Nothing happens

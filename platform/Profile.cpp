@@ -306,7 +306,7 @@ std::string ReplaceFile(const std::string& path, const std::string& data)
         return "cannot write " + path + ": " + ErrnoText(err);
     CSafeSave save;
     if (!save.Begin(path))
-        return save.GetError();
+        return ReasonTextEnglish(save.GetError());
     int fd = ::open(save.GetTempPath().c_str(), O_WRONLY | O_CLOEXEC);
     int err = fd < 0 ? errno : 0;
     if (fd >= 0) {
@@ -318,7 +318,7 @@ std::string ReplaceFile(const std::string& path, const std::string& data)
     if (err != 0)
         return "cannot write " + path + ": " + ErrnoText(err);
     if (!save.Commit())
-        return save.GetError();
+        return ReasonTextEnglish(save.GetError());
     return {};
 }
 

@@ -76,7 +76,7 @@ CSafeSave::~CSafeSave() { Abort(); }
 bool CSafeSave::Begin(const std::string& target)
 {
     Abort();
-    m_strError.clear();
+    m_error = {};
     m_strTarget = ResolveLinks(target);
     std::string folder = FolderOf(m_strTarget);
     std::string base = m_strTarget.substr(m_strTarget.rfind('/') == std::string::npos
@@ -85,7 +85,7 @@ bool CSafeSave::Begin(const std::string& target)
     std::string templ = folder + "/." + base + ".ondrel-XXXXXX";
     int fd = ::mkstemp(templ.data());
     if (fd < 0) {
-        m_strError = "cannot write " + m_strTarget + ": " + ErrnoText(errno);
+        m_error = FileReason(EReason::FileWrite, m_strTarget, errno);
         return false;
     }
     ::close(fd);
@@ -96,7 +96,7 @@ bool CSafeSave::Begin(const std::string& target)
 bool CSafeSave::Commit(bool bDurable)
 {
     if (m_strTemp.empty()) {
-        m_strError = "nothing to save";
+        m_error = FileReason(EReason::FileWrite, m_strTarget);
         return false;
     }
     // The replacement keeps the permission bits of the file it replaces; a
@@ -109,12 +109,12 @@ bool CSafeSave::Commit(bool bDurable)
         mode = 0666 & ~CurrentUmask();
     }
     if (::chmod(m_strTemp.c_str(), mode) != 0 || (bDurable && !FsyncPath(m_strTemp, O_RDONLY))) {
-        m_strError = "cannot write " + m_strTarget + ": " + ErrnoText(errno);
+        m_error = FileReason(EReason::FileWrite, m_strTarget, errno);
         Abort();
         return false;
     }
     if (::rename(m_strTemp.c_str(), m_strTarget.c_str()) != 0) {
-        m_strError = "cannot replace " + m_strTarget + ": " + ErrnoText(errno);
+        m_error = FileReason(EReason::FileReplace, m_strTarget, errno);
         Abort();
         return false;
     }

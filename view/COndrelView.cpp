@@ -3,6 +3,7 @@
 #include "doc/COndrelDoc.h"
 #include "frame/CCurrentFormat.h"
 #include "platform/MessageBox.h"
+#include "platform/ReasonText.h"
 #include "res/resource.h"
 
 #include <QMouseEvent>
@@ -253,7 +254,7 @@ void COndrelView::OnEditDelete()
         return;
     const std::uint32_t offset = GetSelectionStart();
     if (!m_doc.DeleteRange(offset, length)) {
-        AfxMessageBox(QString::fromStdString(m_doc.GetError()));
+        AfxMessageBox(ReasonText(m_doc.GetError()));
         return;
     }
     m_doc.GetFrame().SetDataSize(m_doc.GetDataSize());
@@ -284,8 +285,8 @@ void COndrelView::OnPcmRecord()
     if (m_doc.BeginRecording(this) != 0) {
         m_doc.CloseRecording();
         // A refused time has had the panel's own message already.
-        if (!m_doc.GetError().empty())
-            AfxMessageBox(QString::fromStdString(m_doc.GetError()));
+        if (!m_doc.GetError().IsNone())
+            AfxMessageBox(ReasonText(m_doc.GetError()));
         return;
     }
     m_nTransport = 1;

@@ -138,7 +138,10 @@ private slots:
         Doc().SetModifiedFlag(false);
         QVERIFY(Frame().ExecuteCommand(ID_EDIT_DELETE));
         QCOMPARE(m_fx.messages.size(), std::size_t{1});
-        QVERIFY(m_fx.messages[0].contains(QStringLiteral("undo")));
+        QCOMPARE(m_fx.messages[0], QStringLiteral("元に戻すためのｺﾋﾟｰを保存できなかったため、操作を取りやめました。\n"
+                                                  "作業用ﾌｫﾙﾀﾞ %1 を作成できませんでした。"
+                                                  "ﾊﾟｽの途中にﾌｫﾙﾀﾞではないものがあります。")
+                                       .arg(QString::fromStdString(*m_fx.dir / "blocked/ondrel")));
         QCOMPARE(Doc().GetDataSize(), 1000u);
         QVERIFY(!Doc().IsModified());
         QVERIFY(!Enabled(ID_EDIT_UNDO));

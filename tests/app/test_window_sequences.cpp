@@ -190,8 +190,13 @@ private slots:
         QTest::addColumn<QString>("time");
         QTest::addColumn<bool>("failOpen");
         QTest::addColumn<QString>("message");
-        QTest::newRow("no device") << "1" << true << "";
-        QTest::newRow("too long for a WAV file") << "99999" << false << "";
+        QTest::newRow("no device") << "1" << true
+                                   << QStringLiteral("録音ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ 2)。"
+                                                     "選択した入力ﾃﾞﾊﾞｲｽが見つかりません。"
+                                                     "[PCMﾃﾞﾊﾞｲｽ] で入力ﾃﾞﾊﾞｲｽを選び直してください。");
+        QTest::newRow("too long for a WAV file")
+            << "99999" << false
+            << QStringLiteral("99999 秒の録音はこの形式では WAV ﾌｧｲﾙに収まりません。録音時間を短くしてください。");
         QTest::newRow("zero time") << "0" << false << AfxLoadString(IDS_ZERO_INVALID);
         QTest::newRow("not a number") << "x" << false << AfxLoadString(IDS_REC_TIME_NOT_NUMBER);
     }
@@ -210,8 +215,7 @@ private slots:
         m_fx.ClickTool(ID_PCM_RECORD);
         QCOMPARE(View().m_nTransport, 0);
         QCOMPARE(int(m_fx.messages.size()), 1);
-        if (!message.isEmpty())
-            QCOMPARE(m_fx.messages[0], message);
+        QCOMPARE(m_fx.messages[0], message);
         ExpectCurrentFormat(8000, 1, 8);
         QCOMPARE(m_fx.Data(), Ramp(800));
 

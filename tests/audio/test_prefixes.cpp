@@ -69,7 +69,7 @@ TEST(Prefixes, EveryPrefixLoadsWholeOrFailsCleanlyWithinItsOwnSize)
     CTempDir dir;
     CCurrentFormat frame;
     CWaveData wave;
-    std::string error;
+    SReason error;
     // The state every load starts from: a file none of the fixtures is like.
     WriteAll(dir / "old.wav", SimpleWave(PcmFormat{2, 96000, 16}, Ramp(64)));
     auto loadOld = [&] { ASSERT_EQ(LoadWaveFile(dir / "old.wav", wave, frame, error), 1) << error; };
@@ -97,8 +97,8 @@ TEST(Prefixes, EveryPrefixLoadsWholeOrFailsCleanlyWithinItsOwnSize)
             const bool whole = n >= fx.dataEnd;
 
             // Under the limit of its own size; the same load without a
-            // limit must end the same way, with the same message.
-            error.clear();
+            // limit must end the same way, with the same reason.
+            error = SReason();
             int loaded;
             {
                 AllocLimit limit(n + 64);
@@ -111,10 +111,10 @@ TEST(Prefixes, EveryPrefixLoadsWholeOrFailsCleanlyWithinItsOwnSize)
                 }
                 ++loads;
             }
-            const std::string limitedError = error;
+            const SReason limitedError = error;
             ASSERT_EQ(loaded, whole ? 1 : 0) << n << " of " << fx.file.size() << ": " << error;
             if (!whole) {
-                ASSERT_FALSE(error.empty()) << n;
+                ASSERT_FALSE(error.IsNone()) << n;
                 ASSERT_TRUE(CWaveState(wave, frame) == before) << n << ": " << error;
             } else {
                 ASSERT_EQ(wave.m_pFormat->nChannels, fx.format.channels) << n;
@@ -125,7 +125,7 @@ TEST(Prefixes, EveryPrefixLoadsWholeOrFailsCleanlyWithinItsOwnSize)
                 loadOld();
             }
 
-            error.clear();
+            error = SReason();
             ASSERT_EQ(LoadWaveFile(path, wave, frame, error), loaded) << n;
             ASSERT_EQ(error, limitedError) << n;
             if (loaded)

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -31,12 +32,12 @@ protected:
     CTempDir dir;
     CCurrentFormat frame;
     CWaveData wave;
-    std::string error;
+    SReason error;
 
     int Load(const Bytes& file, const std::string& name = "in.wav")
     {
         WriteAll(dir / name, file);
-        error.clear();
+        error = SReason();
         return LoadWaveFile(dir / name, wave, frame, error);
     }
 };
@@ -85,7 +86,7 @@ TEST_F(WaveFileTest, AnEmptyDocumentSavesA44ByteFileThatDoesNotLoad)
     ASSERT_EQ(file.size(), 44u);
     EXPECT_EQ(Get32(file, 4), 36u);
     EXPECT_EQ(Load(file), 0);
-    EXPECT_NE(error.find("empty"), std::string::npos) << error;
+    EXPECT_EQ(error, FileReason(EReason::DataEmpty, dir / "in.wav"));
 }
 
 TEST_F(WaveFileTest, SoxFilesLoadAndSaveBackInThe44ByteLayout)
@@ -199,45 +200,53 @@ TEST_F(WaveFileTest, RefusedFilesFailCleanlyAndChangeNothing)
     Bytes avi = SimpleWave(ok, data);
     std::memcpy(avi.data() + 8, "AVI ", 4);
 
+    // Each refusal names the file and its own reason, with the numbers the
+    // file gave.
     struct Case {
         const char* name;
         Bytes file;
+        EReason why;
+        std::uint64_t number = 0, number2 = 0;
     };
     const Case cases[] = {
-        {"empty file", {}},
-        {"text file", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}},
-        {"not RIFF", notRiff},
-        {"RIFF of another form", avi},
-        {"no fmt chunk", RiffWave(chunks({{"data", data}}))},
-        {"data before fmt", RiffWave(chunks({{"data", data}, {"fmt ", FmtBody(ok)}}))},
-        {"no data chunk", RiffWave(chunks({{"fmt ", FmtBody(ok)}}))},
-        {"empty data chunk", SimpleWave(ok, {})},
-        {"non-PCM tag", fmtWith([](PcmFormat& f) { f.tag = 2; })},
-        {"extensible float", RiffWave(chunks({{"fmt ", ExtensibleFmt(ok, false)}, {"data", data}}))},
-        {"fmt chunk of 14 bytes", RiffWave(chunks({{"fmt ", shortFmt}, {"data", data}}))},
-        {"no channels", fmtWith([](PcmFormat& f) { f.channels = 0; })},
-        {"3 channels", fmtWith([](PcmFormat& f) { f.channels = 3; })},
-        {"24 bits", fmtWith([](PcmFormat& f) { f.bits = 24; })},
-        {"4 bits", fmtWith([](PcmFormat& f) { f.bits = 4; })},
-        {"rate 0", fmtWith([](PcmFormat& f) { f.rate = 0; })},
-        {"data claims more than the file", claimsMore},
-        {"data claims 4 GB", claimsHuge},
-        {"first chunk claims 4 GB", hugeFirstChunk},
+        {"empty file", {}, EReason::NotWave},
+        {"text file", Bytes{'h', 'e', 'l', 'l', 'o', '\n'}, EReason::NotWave},
+        {"not RIFF", notRiff, EReason::NotWave},
+        {"RIFF of another form", avi, EReason::NotWave},
+        {"no fmt chunk", RiffWave(chunks({{"data", data}})), EReason::NoFormatChunk},
+        {"data before fmt", RiffWave(chunks({{"data", data}, {"fmt ", FmtBody(ok)}})), EReason::NoDataChunk},
+        {"no data chunk", RiffWave(chunks({{"fmt ", FmtBody(ok)}})), EReason::NoDataChunk},
+        {"empty data chunk", SimpleWave(ok, {}), EReason::DataEmpty},
+        {"non-PCM tag", fmtWith([](PcmFormat& f) { f.tag = 2; }), EReason::NotPcm, 2},
+        {"extensible float", RiffWave(chunks({{"fmt ", ExtensibleFmt(ok, false)}, {"data", data}})),
+         EReason::ExtensibleNotPcm},
+        {"fmt chunk of 14 bytes", RiffWave(chunks({{"fmt ", shortFmt}, {"data", data}})), EReason::FormatChunkShort,
+         14},
+        {"no channels", fmtWith([](PcmFormat& f) { f.channels = 0; }), EReason::ChannelCount, 0},
+        {"3 channels", fmtWith([](PcmFormat& f) { f.channels = 3; }), EReason::ChannelCount, 3},
+        {"24 bits", fmtWith([](PcmFormat& f) { f.bits = 24; }), EReason::SampleSize, 24},
+        {"4 bits", fmtWith([](PcmFormat& f) { f.bits = 4; }), EReason::SampleSize, 4},
+        {"rate 0", fmtWith([](PcmFormat& f) { f.rate = 0; }), EReason::SampleRateZero},
+        {"data claims more than the file", claimsMore, EReason::DataTruncated, 1000, 8},
+        {"data claims 4 GB", claimsHuge, EReason::DataTruncated, 0xFFFFFFFF, 8},
+        {"first chunk claims 4 GB", hugeFirstChunk, EReason::NoFormatChunk},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(Load(c.file), 0) << c.name;
-        EXPECT_FALSE(error.empty()) << c.name;
+        SReason expected = NumberReason(c.why, c.number, c.number2);
+        expected.path = dir / "in.wav";
+        EXPECT_EQ(error, expected) << c.name;
         EXPECT_TRUE(CWaveState(wave, frame) == before) << c.name;
     }
     // A size the file cannot hold is refused before any memory is sought.
     GlobalSetAllocLimit(1 << 20);
     EXPECT_EQ(Load(claimsHuge), 0);
     GlobalSetAllocLimit(0);
-    EXPECT_NE(error.find("holds only 8"), std::string::npos) << error;
+    EXPECT_EQ(error.code, EReason::DataTruncated) << error;
 
-    error.clear();
+    error = SReason();
     EXPECT_EQ(LoadWaveFile(dir / "missing.wav", wave, frame, error), 0);
-    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+    EXPECT_EQ(error, FileReason(EReason::FileOpen, dir / "missing.wav", ENOENT));
     EXPECT_TRUE(CWaveState(wave, frame) == before);
 }
 
@@ -282,10 +291,10 @@ TEST_F(WaveFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary)
     std::signal(SIGXFSZ, oldHandler);
 
     EXPECT_EQ(result, 0);
-    EXPECT_NE(error.find("too large"), std::string::npos) << error;
+    EXPECT_EQ(error, FileReason(EReason::FileWrite, dir / "keep.wav", EFBIG));
     EXPECT_EQ(ReadAll(dir / "keep.wav"), old);
     EXPECT_EQ(dir.List(), std::vector<std::string>{"keep.wav"});
 
     EXPECT_EQ(SaveWaveFile(dir / "no/such/folder.wav", wave, error), 0);
-    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error, FileReason(EReason::FileWrite, dir / "no/such/folder.wav", ENOENT));
 }

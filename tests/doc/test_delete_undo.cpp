@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <functional>
 #include <numeric>
 #include <optional>
@@ -197,14 +198,14 @@ TEST_F(DeleteUndo, WithoutAnUndoCopyNothingIsDeleted)
 {
     struct Case {
         const char* name;
-        std::function<std::string()> block; // returns the reason expected in the error
-        int canUndo;                         // left from an earlier deletion or not
+        std::function<SReason()> block; // returns the reason expected for the undo copy
+        int canUndo;                    // left from an earlier deletion or not
     };
     const Case cases[] = {
         {"undo file cannot be replaced",
          [&] {
              fs::create_directories(UndoPath());
-             return "cannot replace " + UndoPath() + ": Is a directory";
+             return FileReason(EReason::FileReplace, UndoPath(), EISDIR);
          },
          1},
         {"no cache folder",
@@ -212,7 +213,7 @@ TEST_F(DeleteUndo, WithoutAnUndoCopyNothingIsDeleted)
              RemoveProcessCacheFolder();
              WriteAll(dir / "file", std::string("x"));
              SetCacheHome(dir / "file/cache");
-             return "cannot create " + (dir / "file/cache") + ": Not a directory";
+             return FileReason(EReason::FolderCreate, dir / "file/cache", ENOTDIR);
          },
          0},
     };
@@ -221,12 +222,12 @@ TEST_F(DeleteUndo, WithoutAnUndoCopyNothingIsDeleted)
         Load(kMono16, Seq(12));
         doc.m_bCanUndo = c.canUndo;
         doc.SetModifiedFlag(false);
-        const std::string reason = c.block();
+        const SReason reason = c.block();
         view.updates = 0;
         const std::uint64_t version = doc.m_wave.m_nDataVersion;
 
         EXPECT_EQ(doc.DeleteRange(4, 4), 0);
-        EXPECT_EQ(doc.GetError(), "the undo copy could not be written: " + reason);
+        EXPECT_EQ(doc.GetError(), InContext(reason, EReasonContext::UndoCopy));
         EXPECT_EQ(Content(), Seq(12));
         EXPECT_EQ(doc.m_bCanUndo, c.canUndo);
         EXPECT_FALSE(doc.IsModified());
@@ -242,7 +243,7 @@ TEST_F(DeleteUndo, AnUnreadableUndoFileLeavesEverythingAsItWas)
     fs::remove(UndoPath());
     view.updates = 0;
     EXPECT_EQ(doc.OnEditUndo(), 0);
-    EXPECT_NE(doc.GetError().find("undo$$$.wav"), std::string::npos) << doc.GetError();
+    EXPECT_EQ(doc.GetError(), InContext(FileReason(EReason::FileOpen, UndoPath(), ENOENT), EReasonContext::Undo));
     EXPECT_EQ(Content(), Bytes({0x00, 0x01, 0x02, 0x03, 0x08, 0x09, 0x0A, 0x0B}));
     EXPECT_TRUE(doc.CanUndo()); // offered again, e.g. once memory is free
     EXPECT_EQ(view.updates, 0);

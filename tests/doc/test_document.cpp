@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstring>
 
@@ -80,16 +81,18 @@ TEST_F(DocTest, AFailedOpenKeepsTheAudioAndItsUnsavedState)
         const char* name;
         std::string path;
         int canUndoAfter;
+        EReason why;
+        int err;
     };
     const Case cases[] = {
-        {"broken .wav", Write("bad.wav", Bytes{'R', 'I', 'F', 'F', 0, 0}), 1},
-        {"missing file", dir / "missing.wav", 1},
-        {"not a .wav name", Write("song.mp3", SimpleWave(PcmFormat{}, Ramp(4))), 0},
+        {"broken .wav", Write("bad.wav", Bytes{'R', 'I', 'F', 'F', 0, 0}), 1, EReason::NotWave, 0},
+        {"missing file", dir / "missing.wav", 1, EReason::FileOpen, ENOENT},
+        {"not a .wav name", Write("song.mp3", SimpleWave(PcmFormat{}, Ramp(4))), 0, EReason::OpenNotWav, 0},
     };
     for (const Case& c : cases) {
         doc.m_bCanUndo = 1;
         EXPECT_FALSE(doc.OnOpenDocument(c.path)) << c.name;
-        EXPECT_FALSE(doc.GetError().empty()) << c.name;
+        EXPECT_EQ(doc.GetError(), FileReason(c.why, c.path, c.err)) << c.name;
         EXPECT_TRUE(doc.IsModified()) << c.name;
         EXPECT_EQ(doc.m_bCanUndo, c.canUndoAfter) << c.name;
         EXPECT_EQ(Content(), data) << c.name;
@@ -103,11 +106,12 @@ TEST_F(DocTest, SavingWritesOnlyWavNamesAndClearsTheModifiedFlag)
     doc.SetModifiedFlag();
 
     EXPECT_FALSE(doc.OnSaveDocument(dir / "out.au"));
-    EXPECT_NE(doc.GetError().find(".wav"), std::string::npos);
+    EXPECT_EQ(doc.GetError(), FileReason(EReason::SaveNotWav, dir / "out.au"));
     EXPECT_TRUE(doc.IsModified());
     EXPECT_FALSE(std::filesystem::exists(dir / "out.au"));
 
     EXPECT_FALSE(doc.OnSaveDocument(dir / "no/folder/out.wav"));
+    EXPECT_EQ(doc.GetError(), FileReason(EReason::FileWrite, dir / "no/folder/out.wav", ENOENT));
     EXPECT_TRUE(doc.IsModified());
 
     ASSERT_TRUE(doc.OnSaveDocument(dir / "out.wav")) << doc.GetError();
@@ -175,9 +179,10 @@ TEST_F(DocTest, RecordingBlockAndItsEnd)
     frame.SetFormat(96000, 2, 16);
     frame.m_nRecordSeconds = 100000;
     EXPECT_NE(doc.BeginRecording(nullptr), 0);
-    EXPECT_NE(doc.GetError().find("does not fit"), std::string::npos);
+    EXPECT_EQ(doc.GetError(), NumberReason(EReason::RecordingTooLong, 100000));
     frame.m_nRecordSeconds = 1;
     EXPECT_EQ(doc.BeginRecording(nullptr), int(MMSYSERR_NODRIVER));
+    EXPECT_EQ(doc.GetError(), NumberReason(EReason::InputOpen, MMSYSERR_NODRIVER));
     EXPECT_EQ(doc.GetDataSize(), size);
     EXPECT_EQ(doc.m_wave.m_pFormat->nChannels, 2); // the recorded format of the last case above
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 
@@ -122,7 +123,8 @@ TEST_F(CommandTest, NothingChangesWhenTheUndoCopyCannotBeWritten)
     setenv("XDG_CACHE_HOME", (dir / "blocked").c_str(), 1);
     doc.SetModifiedFlag(false);
     EXPECT_EQ(ApplyEcho(doc, 0, 0, SEchoParams{}, runner), EApplyResult::Refused);
-    EXPECT_NE(doc.GetError().find("undo"), std::string::npos) << doc.GetError();
+    EXPECT_EQ(doc.GetError(), InContext(FileReason(EReason::FolderCreate, dir / "blocked/ondrel", ENOTDIR),
+                                        EReasonContext::UndoCopy));
     EXPECT_EQ(ReverseSelection(doc, 0, 0, runner), EApplyResult::Refused);
     EXPECT_EQ(Data(), before);
     EXPECT_FALSE(doc.IsModified());

@@ -170,7 +170,7 @@ struct SFixture {
 
     void LoadReference()
     {
-        FUZZ_CHECK(doc.LoadWaveFile(reference) == 1, "reference file refused: %s", doc.GetError().c_str());
+        FUZZ_CHECK(doc.LoadWaveFile(reference) == 1, "reference file refused: %s", ReasonTextEnglish(doc.GetError()).c_str());
         doc.SetModifiedFlag(true);
     }
 };
@@ -186,15 +186,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::CScratch::Write(fx.input, data, size);
     const SExpected want = Expect(data, size);
     const SState before = SState::Of(doc, fx.frame);
-    doc.SetError("");
+    doc.SetError(SReason());
 
     const int loaded = doc.LoadWaveFile(fx.input);
     const SState after = SState::Of(doc, fx.frame);
 
     if (!loaded) {
         FUZZ_CHECK(!want.ok, "refused a file that should load (data %u bytes at %llu): %s", want.dataSize,
-                   static_cast<unsigned long long>(want.dataAt), doc.GetError().c_str());
-        FUZZ_CHECK(!doc.GetError().empty(), "refused without saying why");
+                   static_cast<unsigned long long>(want.dataAt), ReasonTextEnglish(doc.GetError()).c_str());
+        FUZZ_CHECK(!doc.GetError().IsNone(), "refused without saying why");
         FUZZ_CHECK(after == before, "a refused file changed the document: size %u -> %u, texts %s -> %s",
                    before.wave.size, after.wave.size, before.wave.Texts().c_str(), after.wave.Texts().c_str());
         return 0;

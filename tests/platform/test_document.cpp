@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 namespace {
 struct CountingView : CView {
     int updates = 0;
@@ -81,7 +83,7 @@ TEST(Document, FailuresSayWhyAndChangeNothing)
     doc.text = "keep";
     doc.SetModifiedFlag();
     EXPECT_FALSE(doc.OnOpenDocument(dir / "missing.txt"));
-    EXPECT_NE(doc.GetError().find("missing.txt"), std::string::npos);
+    EXPECT_EQ(doc.GetError(), FileReason(EReason::FileOpen, dir / "missing.txt", ENOENT));
     EXPECT_EQ(doc.text, "keep");
     EXPECT_TRUE(doc.IsModified());
     EXPECT_EQ(doc.deletes, 0);

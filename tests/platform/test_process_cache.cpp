@@ -93,7 +93,7 @@ int InChild(F body)
 
 TEST_F(ProcessCache, RepeatedCallsGiveTheSameLockedPrivateFolder)
 {
-    std::string error;
+    SReason error;
     const std::string folder = ProcessCacheFolder(&error);
     ASSERT_NE(folder, "") << error;
     EXPECT_EQ(fs::path(folder).parent_path(), fs::path(base));
@@ -221,17 +221,17 @@ TEST_F(ProcessCache, ABlockedBaseGivesAnErrorAndALaterCallTriesAgain)
     WriteAll(dir / "file", std::string("x"));
     {
         CEnvVar blocked("XDG_CACHE_HOME", dir / "file/cache");
-        std::string error;
+        SReason error;
         EXPECT_EQ(ProcessCacheFolder(&error), "");
-        EXPECT_EQ(error, "cannot create " + (dir / "file/cache") + ": Not a directory");
+        EXPECT_EQ(error, FileReason(EReason::FolderCreate, dir / "file/cache", ENOTDIR));
     }
     {
         WriteAll(dir / "ondrel", std::string("x")); // the ondrel folder itself is a file
-        std::string error;
+        SReason error;
         EXPECT_EQ(ProcessCacheFolder(&error), "");
-        EXPECT_EQ(error, "cannot create " + base + ": Not a directory");
+        EXPECT_EQ(error, FileReason(EReason::FolderCreate, base, ENOTDIR));
     }
     fs::remove(dir / "ondrel");
-    std::string error;
+    SReason error;
     EXPECT_NE(ProcessCacheFolder(&error), "") << error;
 }

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -77,5 +79,5 @@ TEST(SafeSave, AFolderThatCannotTakeFilesFailsAtBegin)
     WriteAll(dir / "notafolder", std::string("x"));
     CSafeSave save;
     EXPECT_FALSE(save.Begin(dir / "notafolder/out.wav"));
-    EXPECT_EQ(save.GetError(), "cannot write " + (dir / "notafolder/out.wav") + ": Not a directory");
+    EXPECT_EQ(save.GetError(), FileReason(EReason::FileWrite, dir / "notafolder/out.wav", ENOTDIR));
 }

@@ -68,7 +68,7 @@ class TestPrintDialogs : public QObject {
         auto wave = std::make_unique<SWaveView>();
         WriteAll(*m_dir / "a.wav", SimpleWave(PcmFormat{1, 8000, 8}, Ramp(frames)));
         if (!wave->doc.OnOpenDocument(*m_dir / "a.wav"))
-            qFatal("cannot open the test file: %s", wave->doc.GetError().c_str());
+            qFatal("cannot open the test file: %s", ReasonTextEnglish(wave->doc.GetError()).c_str());
         return wave;
     }
     static void SetUpPrinter(QPrinter& printer)
