@@ -357,9 +357,9 @@ void CMainFrame::ShowText(unsigned nID, const std::string& text)
         const int i = nID == ID_INDICATOR_SELTIME ? 1 : 2;
         m_panes[i]->setText(qtext);
         FitPane(i);
-    }
-    else if (m_pPanel)
+    } else if (m_pPanel) {
         m_pPanel->SetDlgItemText(nID, qtext);
+    }
 }
 
 bool CMainFrame::event(QEvent* e)
