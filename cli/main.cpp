@@ -26,6 +26,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 #include <cstdint>
@@ -43,17 +44,33 @@ constexpr int kExitUsage = 2;
 const char* const kUsage =
     "usage: ondrel-cli info FILE\n"
     "       ondrel-cli copy IN OUT\n"
-    "       ondrel-cli delete --start BYTES --length BYTES IN OUT\n"
+    "       ondrel-cli delete SELECTION IN OUT\n"
     "       ondrel-cli render [--width W] [--height H] [--start-frame N]\n"
     "                         [--select PANE:ANCHOR:CURRENT] IN OUT.png\n"
-    "       ondrel-cli apply EFFECT [--start BYTES] [--length BYTES] [options] IN OUT\n"
+    "       ondrel-cli apply EFFECT [SELECTION] [options] IN OUT\n"
     "           reverse | echo [--mix X] [--count N] | chorus [--ratio X] [--mix X]\n"
     "           | voice [--ratio X] | vibrato [--depth N] [--freq X]\n"
     "           | tremolo [--freq X] [--level X] | sine [--freq X] [--amplitude N]\n"
+    "           (no selection: the whole file)\n"
     "       ondrel-cli print [--dpi D] [--reso R] [--margins L,R,U,D]\n"
-    "                        [--start BYTES --length BYTES] IN OUT.pdf\n"
+    "                        [SELECTION] IN OUT.pdf\n"
     "           A4 portrait PDF at D dpi (72..2400, default 300); resolution factor\n"
-    "           1..10 and margins in mm 0..50 default to the page layout settings\n";
+    "           1..10 and margins in mm 0..50 default to the page layout settings\n"
+    "\n"
+    "SELECTION is either of\n"
+    "  --from TIME --to TIME   from TIME up to (not including) TIME; --from alone\n"
+    "                          runs to the end, --to alone starts at the beginning\n"
+    "  --from TIME --duration TIME\n"
+    "  --start BYTES --length BYTES   byte offsets into the audio data, whole frames\n"
+    "                          (apply takes either alone)\n"
+    "TIME is seconds, [[hh:]mm:]ss[.frac] (\"90\", \"1:30\", \"0:01:30.25\"; minutes\n"
+    "and seconds after a colon below 60), or a count of frames with the suffix s\n"
+    "(\"44100s\"). Each TIME becomes the nearest frame (--duration counts from the\n"
+    "frame of --from); --to or --duration past the end stops at the end. A range\n"
+    "of no frames (empty, reversed, --from at the end) is refused (exit 2).\n"
+    "\n"
+    "Exit codes: 0 done, 1 a file could not be read, loaded or written,\n"
+    "2 usage error or refused parameter.\n";
 
 int Usage(const std::string& why)
 {
@@ -160,57 +177,6 @@ std::optional<SArgs> ParseArgs(const std::string& command, const std::vector<std
     return out;
 }
 
-// Removes the bytes of a selection, as the editor's Delete does: --start and
-// --length are byte counts into the audio data, in whole frames.
-int Delete(const std::vector<std::string>& args)
-{
-    std::string error;
-    const std::optional<SArgs> parsed = ParseArgs("delete", args, {"--start", "--length"}, error);
-    if (!parsed)
-        return Usage(error);
-    std::optional<std::uint32_t> start, length;
-    for (const char* name : {"--start", "--length"}) {
-        auto it = parsed->options.find(name);
-        if (it == parsed->options.end())
-            return Usage(std::string("delete: ") + name + " is missing");
-        std::optional<std::uint32_t>& target = std::string(name) == "--start" ? start : length;
-        target = ParseBytes(it->second);
-        if (!target)
-            return Usage(std::string("delete: ") + name + " '" + it->second +
-                         "' is not a byte count (decimal digits, below 2^32)");
-    }
-    const std::vector<std::string>& files = parsed->files;
-    if (files.size() != 2)
-        return Usage("delete takes IN and OUT");
-
-    CCurrentFormat frame;
-    COndrelDoc doc(frame);
-    if (!doc.LoadWaveFile(files[0]))
-        return Fail(doc.GetError());
-    const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
-    const std::uint32_t block = f.wBitsPerSample / 8u * f.nChannels;
-    const std::uint32_t size = doc.GetDataSize();
-    if (*start % block != 0 || *length % block != 0) {
-        std::fprintf(stderr,
-                     "ondrel-cli: delete: --start %u and --length %u must be multiples of the "
-                     "%u-byte frames of %s\n",
-                     *start, *length, block, files[0].c_str());
-        return kExitUsage;
-    }
-    if (std::uint64_t{*start} + *length > size) {
-        std::fprintf(stderr,
-                     "ondrel-cli: delete: --start %u plus --length %u reaches past the %u bytes "
-                     "of audio in %s\n",
-                     *start, *length, size, files[0].c_str());
-        return kExitUsage;
-    }
-    if (!doc.DeleteRange(*start, *length))
-        return Fail(doc.GetError());
-    if (!doc.SaveWaveFile(files[1]))
-        return Fail(doc.GetError());
-    return kExitOk;
-}
-
 // Checks --start and --length against the loaded data: whole frames inside
 // it. Returns an empty text when they are good.
 std::string CheckRange(const COndrelDoc& doc, std::uint32_t start, std::uint32_t length, const std::string& file)
@@ -226,6 +192,231 @@ std::string CheckRange(const COndrelDoc& doc, std::uint32_t start, std::uint32_t
     return {};
 }
 
+// Beyond the last frame of any file: the data holds fewer than 2^32 bytes.
+constexpr std::uint64_t kBeyondAnyFile = std::uint64_t{1} << 32;
+
+// A point in time or a duration, as given on the command line: a count of
+// frames ("44100s") or seconds ("[[hh:]mm:]ss[.frac]").
+struct STime {
+    bool bFrames = false;
+    std::uint64_t nFrames = 0; // with bFrames, at most kBeyondAnyFile
+    double dSeconds = 0;       // otherwise, finite and not negative
+};
+
+bool AllDigits(const std::string& text)
+{
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// Reads a TIME: digits followed by "s" count frames; otherwise up to three
+// parts separated by colons, hours, minutes and seconds, the last with an
+// optional decimal fraction. Minutes and seconds that follow a colon are
+// below 60. No sign, blanks, exponent or other text; the numbers are read by
+// the program's one decimal rule (ParseDecimal). Nothing for anything else.
+std::optional<STime> ParseTime(const std::string& text)
+{
+    STime time;
+    if (text.size() > 1 && text.back() == 's') {
+        const std::string digits = text.substr(0, text.size() - 1);
+        if (!AllDigits(digits))
+            return std::nullopt;
+        time.bFrames = true;
+        for (char c : digits) {
+            time.nFrames = time.nFrames * 10 + static_cast<unsigned>(c - '0');
+            if (time.nFrames >= kBeyondAnyFile) {
+                time.nFrames = kBeyondAnyFile;
+                break;
+            }
+        }
+        return time;
+    }
+    std::vector<std::string> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t colon = text.find(':', from);
+        parts.push_back(text.substr(from, colon == std::string::npos ? colon : colon - from));
+        if (colon == std::string::npos)
+            break;
+        from = colon + 1;
+    }
+    if (parts.size() > 3)
+        return std::nullopt;
+    // The seconds: digits with at most one point, at least one digit.
+    const std::string& last = parts.back();
+    const auto points = std::count(last.begin(), last.end(), '.');
+    std::string digitsOnly = last;
+    digitsOnly.erase(std::remove(digitsOnly.begin(), digitsOnly.end(), '.'), digitsOnly.end());
+    double seconds = 0;
+    if (points > 1 || !AllDigits(digitsOnly) || !ParseDecimal(last, seconds))
+        return std::nullopt;
+    double total = 0;
+    for (std::size_t k = 0; k + 1 < parts.size(); ++k) {
+        double value = 0;
+        if (!AllDigits(parts[k]) || !ParseDecimal(parts[k], value))
+            return std::nullopt;
+        if (k > 0 && value >= 60) // minutes after the hours
+            return std::nullopt;
+        total = total * 60 + value;
+    }
+    if (parts.size() > 1 && seconds >= 60)
+        return std::nullopt;
+    time.dSeconds = total * 60 + seconds;
+    if (!std::isfinite(time.dSeconds))
+        return std::nullopt;
+    return time;
+}
+
+// The frame nearest to `time` at `rate` frames per second; kBeyondAnyFile
+// for anything from there on.
+std::uint64_t FrameOf(const STime& time, std::uint32_t rate)
+{
+    if (time.bFrames)
+        return time.nFrames;
+    const double frames = time.dSeconds * rate;
+    if (!(frames < static_cast<double>(kBeyondAnyFile)))
+        return kBeyondAnyFile;
+    return static_cast<std::uint64_t>(std::llround(frames));
+}
+
+// The selection options of a command, read before its file is loaded:
+// bytes (--start, --length) or times (--from with --to or --duration),
+// never both kinds.
+struct SSelectionArgs {
+    std::optional<std::uint32_t> start, length;
+    std::optional<STime> from, to, duration;
+    std::string fromText, toText, durationText;
+
+    bool HasBytes() const { return start || length; }
+    bool HasTimes() const { return from || to || duration; }
+};
+
+const std::vector<std::string> kSelectionOptions = {"--start", "--length", "--from", "--to", "--duration"};
+
+// Reads the selection options of `parsed`. Returns nothing and an error for
+// a usage error: a value that is not a byte count or a TIME, bytes and times
+// mixed, --to with --duration.
+std::optional<SSelectionArgs> ParseSelection(const std::string& command, const SArgs& parsed, std::string& error)
+{
+    SSelectionArgs sel;
+    const auto& options = parsed.options;
+    for (const char* name : {"--start", "--length"}) {
+        auto it = options.find(name);
+        if (it == options.end())
+            continue;
+        const std::optional<std::uint32_t> v = ParseBytes(it->second);
+        if (!v) {
+            error = command + ": " + name + " '" + it->second + "' is not a byte count (decimal digits, below 2^32)";
+            return std::nullopt;
+        }
+        (std::string(name) == "--start" ? sel.start : sel.length) = v;
+    }
+    struct STimeOption {
+        const char* name;
+        std::optional<STime>* target;
+        std::string* text;
+    };
+    for (const STimeOption& o : {STimeOption{"--from", &sel.from, &sel.fromText},
+                                 STimeOption{"--to", &sel.to, &sel.toText},
+                                 STimeOption{"--duration", &sel.duration, &sel.durationText}}) {
+        auto it = options.find(o.name);
+        if (it == options.end())
+            continue;
+        *o.target = ParseTime(it->second);
+        if (!*o.target) {
+            error = command + ": " + o.name + " '" + it->second +
+                    "' is not a TIME ([[hh:]mm:]ss[.frac] seconds, or frames as 44100s)";
+            return std::nullopt;
+        }
+        *o.text = it->second;
+    }
+    if (sel.HasBytes() && sel.HasTimes()) {
+        error = command + ": --from, --to and --duration do not go with --start and --length";
+        return std::nullopt;
+    }
+    if (sel.to && sel.duration) {
+        error = command + ": --to and --duration do not go together";
+        return std::nullopt;
+    }
+    return sel;
+}
+
+// A selection in bytes of the audio data; length 0 for none.
+struct SByteRange {
+    std::uint32_t start = 0, length = 0;
+};
+
+// Turns the selection options into bytes of `doc`'s data: times become the
+// nearest frames, --to and --duration stop at the end, and the range must
+// hold at least one frame; bytes must be whole frames inside the data.
+// Returns an empty text when the range is good, else why not.
+std::string ResolveSelection(const SSelectionArgs& sel, const COndrelDoc& doc, const std::string& file,
+                             SByteRange& range)
+{
+    const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
+    const std::uint32_t block = f.wBitsPerSample / 8u * f.nChannels;
+    if (!sel.HasTimes()) {
+        range.start = sel.start.value_or(0);
+        range.length = sel.length.value_or(0);
+        return CheckRange(doc, range.start, range.length, file);
+    }
+    if (block == 0)
+        return file + " has no whole frames";
+    const std::uint64_t frames = doc.GetDataSize() / block;
+    const std::uint64_t from = sel.from ? FrameOf(*sel.from, f.nSamplesPerSec) : 0;
+    std::uint64_t to = frames;
+    if (sel.to)
+        to = FrameOf(*sel.to, f.nSamplesPerSec);
+    else if (sel.duration)
+        to = from + FrameOf(*sel.duration, f.nSamplesPerSec);
+    to = std::min(to, frames);
+    const std::string end = " (" + file + " has " + std::to_string(frames) + " frames at " +
+                            std::to_string(f.nSamplesPerSec) + " Hz)";
+    if (from >= frames)
+        return "--from " + sel.fromText + " is at or past the end" + end;
+    if (to <= from) {
+        const std::string what = sel.to ? "--to " + sel.toText : "--duration " + sel.durationText;
+        return "--from " + sel.fromText + " (frame " + std::to_string(from) + ") and " + what + " (frame " +
+               std::to_string(to) + ") select no frames" + end;
+    }
+    range.start = static_cast<std::uint32_t>(from * block);
+    range.length = static_cast<std::uint32_t>((to - from) * block);
+    return {};
+}
+
+// Removes the bytes of a selection, as the editor's Delete does.
+int Delete(const std::vector<std::string>& args)
+{
+    std::string error;
+    const std::optional<SArgs> parsed = ParseArgs("delete", args, kSelectionOptions, error);
+    if (!parsed)
+        return Usage(error);
+    const std::optional<SSelectionArgs> sel = ParseSelection("delete", *parsed, error);
+    if (!sel)
+        return Usage(error);
+    if (!sel->HasTimes()) {
+        for (const char* name : {"--start", "--length"})
+            if (!parsed->options.count(name))
+                return Usage(std::string("delete: ") + name + " is missing (or give --from, --to)");
+    }
+    const std::vector<std::string>& files = parsed->files;
+    if (files.size() != 2)
+        return Usage("delete takes IN and OUT");
+
+    CCurrentFormat frame;
+    COndrelDoc doc(frame);
+    if (!doc.LoadWaveFile(files[0]))
+        return Fail(doc.GetError());
+    SByteRange range;
+    if (const std::string bad = ResolveSelection(*sel, doc, files[0], range); !bad.empty()) {
+        std::fprintf(stderr, "ondrel-cli: delete: %s\n", bad.c_str());
+        return kExitUsage;
+    }
+    if (!doc.DeleteRange(range.start, range.length))
+        return Fail(doc.GetError());
+    if (!doc.SaveWaveFile(files[1]))
+        return Fail(doc.GetError());
+    return kExitOk;
+}
+
 // Runs one of the effect commands as the menu does, with the dialog's values
 // taken from the options and checked by the dialog's own rules.
 int Apply(const std::vector<std::string>& args)
@@ -234,22 +425,20 @@ int Apply(const std::vector<std::string>& args)
         return Usage("apply needs an effect: reverse, echo, chorus, voice, vibrato, tremolo or sine");
     const std::string effect = args[0];
     const std::vector<std::string> rest(args.begin() + 1, args.end());
-    std::vector<std::string> known;
-    if (effect == "reverse")
-        known = {"--start", "--length"};
-    else if (effect == "echo")
-        known = {"--start", "--length", "--mix", "--count"};
+    std::vector<std::string> known = kSelectionOptions;
+    if (effect == "echo")
+        known.insert(known.end(), {"--mix", "--count"});
     else if (effect == "chorus")
-        known = {"--start", "--length", "--ratio", "--mix"};
+        known.insert(known.end(), {"--ratio", "--mix"});
     else if (effect == "voice")
-        known = {"--start", "--length", "--ratio"};
+        known.insert(known.end(), {"--ratio"});
     else if (effect == "vibrato")
-        known = {"--start", "--length", "--depth", "--freq"};
+        known.insert(known.end(), {"--depth", "--freq"});
     else if (effect == "tremolo")
-        known = {"--start", "--length", "--freq", "--level"};
+        known.insert(known.end(), {"--freq", "--level"});
     else if (effect == "sine")
-        known = {"--start", "--length", "--freq", "--amplitude"};
-    else
+        known.insert(known.end(), {"--freq", "--amplitude"});
+    else if (effect != "reverse")
         return Usage("apply: unknown effect '" + effect + "'");
     std::string error;
     const std::optional<SArgs> parsed = ParseArgs("apply " + effect, rest, known, error);
@@ -272,25 +461,20 @@ int Apply(const std::vector<std::string>& args)
     };
     const QString notReal = AfxLoadString(AFX_IDP_PARSE_REAL), notInt = AfxLoadString(AFX_IDP_PARSE_INT);
 
-    std::uint32_t start = 0, length = 0;
-    for (const char* name : {"--start", "--length"}) {
-        if (!has(name))
-            continue;
-        const std::optional<std::uint32_t> v = ParseBytes(parsed->options.at(name));
-        if (!v)
-            return Usage("apply: " + std::string(name) + " '" + parsed->options.at(name) +
-                         "' is not a byte count (decimal digits, below 2^32)");
-        (std::string(name) == "--start" ? start : length) = *v;
-    }
+    const std::optional<SSelectionArgs> sel = ParseSelection("apply", *parsed, error);
+    if (!sel)
+        return Usage(error);
 
     CCurrentFormat frame;
     COndrelDoc doc(frame);
     if (!doc.LoadWaveFile(parsed->files[0]))
         return Fail(doc.GetError());
-    if (const std::string bad = CheckRange(doc, start, length, parsed->files[0]); !bad.empty()) {
+    SByteRange range;
+    if (const std::string bad = ResolveSelection(*sel, doc, parsed->files[0], range); !bad.empty()) {
         std::fprintf(stderr, "ondrel-cli: apply: %s\n", bad.c_str());
         return kExitUsage;
     }
+    const std::uint32_t start = range.start, length = range.length;
 
     CDirectRunner runner;
     EApplyResult result;
@@ -358,7 +542,9 @@ int Apply(const std::vector<std::string>& args)
 }
 
 // Draws the editor's full view of IN for a client area of W x H pixels, as
-// the window shows it, into OUT.png.
+// the window shows it, into OUT.png. Its selection stays in window pixels
+// and takes no times: --select is a mouse drag in one pane, and the frames of
+// a time range lie at other x positions in each pane and scroll position.
 int Render(const std::vector<std::string>& args)
 {
     std::string error;
@@ -422,14 +608,14 @@ int Render(const std::vector<std::string>& args)
 }
 
 // Prints IN as the editor prints it, onto an A4 portrait PDF whose printable
-// area is the whole sheet, at D dots per inch. --start and --length select
-// bytes of the audio as a selection in the detail pane would: only those
-// frames are printed.
+// area is the whole sheet, at D dots per inch. A selection (bytes or times)
+// stands for a selection in the detail pane: only its frames are printed.
 int Print(const std::vector<std::string>& args)
 {
+    std::vector<std::string> known = kSelectionOptions;
+    known.insert(known.end(), {"--dpi", "--reso", "--margins"});
     std::string error;
-    const std::optional<SArgs> parsed =
-        ParseArgs("print", args, {"--dpi", "--reso", "--margins", "--start", "--length"}, error);
+    const std::optional<SArgs> parsed = ParseArgs("print", args, known, error);
     if (!parsed)
         return Usage(error);
     const auto& options = parsed->options;
@@ -465,19 +651,11 @@ int Print(const std::vector<std::string>& args)
             return Usage("print: --margins takes LEFT,RIGHT,UP,DOWN in millimetres, each from 0 to 50");
         margins = values;
     }
-    const bool hasStart = options.count("--start") != 0, hasLength = options.count("--length") != 0;
-    if (hasStart != hasLength)
+    const std::optional<SSelectionArgs> sel = ParseSelection("print", *parsed, error);
+    if (!sel)
+        return Usage(error);
+    if (!sel->HasTimes() && options.count("--start") != options.count("--length"))
         return Usage("print: --start and --length go together");
-    std::uint32_t start = 0, length = 0;
-    if (hasStart) {
-        for (const char* name : {"--start", "--length"}) {
-            const std::optional<std::uint32_t> v = ParseBytes(options.at(name));
-            if (!v)
-                return Usage("print: " + std::string(name) + " '" + options.at(name) +
-                             "' is not a byte count (decimal digits, below 2^32)");
-            (std::string(name) == "--start" ? start : length) = *v;
-        }
-    }
     if (parsed->files.size() != 2)
         return Usage("print takes IN and OUT.pdf");
     const std::string& in = parsed->files[0];
@@ -498,18 +676,20 @@ int Print(const std::vector<std::string>& args)
     if (!doc.LoadWaveFile(in))
         return Fail(doc.GetError());
     CWaveViewCore view(doc);
-    if (hasStart) {
-        if (const std::string bad = CheckRange(doc, start, length, in); !bad.empty()) {
+    if (sel->HasBytes() || sel->HasTimes()) {
+        SByteRange range;
+        if (const std::string bad = ResolveSelection(*sel, doc, in, range); !bad.empty()) {
             std::fprintf(stderr, "ondrel-cli: print: %s\n", bad.c_str());
             return kExitUsage;
         }
+        const std::uint32_t start = range.start, length = range.length;
         // The selection the detail pane would hold after a drag from its
         // left edge, scrolled to the first frame: `frames` frames wide.
         const std::uint32_t block = view.GetBytesPerFrame();
         const std::int64_t firstFrame = start / block;
         const std::int64_t width = std::int64_t{length / block} * view.m_nPixelsPerFrame;
         if (length == 0 || firstFrame > INT32_MAX || width > INT32_MAX) {
-            std::fprintf(stderr, "ondrel-cli: print: --length must select from 1 to %d frames\n",
+            std::fprintf(stderr, "ondrel-cli: print: the selection must hold from 1 to %d frames\n",
                          INT32_MAX / view.m_nPixelsPerFrame);
             return kExitUsage;
         }

@@ -16,12 +16,15 @@
 #include <QCloseEvent>
 #include <QDockWidget>
 #include <QLabel>
+#include <QLayout>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
 #include <QWhatsThis>
+
+#include <algorithm>
 
 #if defined(ONDREL_HAVE_X11)
 #include <QGuiApplication>
@@ -166,6 +169,9 @@ void CMainFrame::CreateStatusBar()
 {
     QStatusBar* bar = statusBar();
     m_panes[0] = new QLabel(AfxLoadString(AFX_IDS_IDLEMESSAGE), bar);
+    // The message pane gives up its room first when the window narrows: a
+    // prompt may be cut short, the readouts beside it may not.
+    m_panes[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     bar->addWidget(m_panes[0], 1);
     const unsigned ids[] = {ID_INDICATOR_SELTIME, ID_INDICATOR_SELFREQ, ID_INDICATOR_CAPS,
                             ID_INDICATOR_NUM, ID_INDICATOR_SCRL};
@@ -176,8 +182,9 @@ void CMainFrame::CreateStatusBar()
         pane->setFrameShape(QFrame::Panel);
         pane->setFrameShadow(QFrame::Sunken);
         pane->setAlignment(Qt::AlignCenter);
-        // Each pane is sized for its string, as the indicators are.
-        pane->setMinimumWidth(pane->fontMetrics().horizontalAdvance(text) + 12);
+        // Each pane is sized for its string, as the indicators are, and
+        // grows for a longer text (FitPane).
+        m_nPaneWidths[i] = pane->fontMetrics().horizontalAdvance(text);
         // The selection panes show their strings until the first readout;
         // the lock indicators stay blank: the platform does not tell the
         // lock states to programs on every desktop.
@@ -185,7 +192,22 @@ void CMainFrame::CreateStatusBar()
             pane->setText(QString::fromStdString(GetText(ids[i - 1])));
         bar->addPermanentWidget(pane);
         m_panes[i] = pane;
+        FitPane(i);
     }
+}
+
+void CMainFrame::FitPane(int nIndex)
+{
+    QLabel* pane = m_panes[nIndex];
+    const int text = pane->fontMetrics().horizontalAdvance(pane->text());
+    pane->setMinimumWidth(std::max(m_nPaneWidths[nIndex], text) + 12);
+    // The main window keeps the status bar at least as wide as its panes
+    // need; the layout of the bar alone would squeeze them over each other.
+    // The bar's layout caches its panes' sizes until it is activated.
+    QStatusBar* bar = statusBar();
+    if (QLayout* layout = bar->layout())
+        layout->activate();
+    bar->setMinimumWidth(bar->minimumSizeHint().width());
 }
 
 void CMainFrame::CreateRecordPanel()
@@ -331,12 +353,13 @@ void CMainFrame::ShowText(unsigned nID, const std::string& text)
 {
     CCurrentFormat::ShowText(nID, text);
     const QString qtext = QString::fromStdString(text);
-    if (nID == ID_INDICATOR_SELTIME)
-        m_panes[1]->setText(qtext);
-    else if (nID == ID_INDICATOR_SELFREQ)
-        m_panes[2]->setText(qtext);
-    else if (m_pPanel)
+    if (nID == ID_INDICATOR_SELTIME || nID == ID_INDICATOR_SELFREQ) {
+        const int i = nID == ID_INDICATOR_SELTIME ? 1 : 2;
+        m_panes[i]->setText(qtext);
+        FitPane(i);
+    } else if (m_pPanel) {
         m_pPanel->SetDlgItemText(nID, qtext);
+    }
 }
 
 bool CMainFrame::event(QEvent* e)

@@ -85,6 +85,9 @@ private:
     void RegisterCommands();
     void UpdateRecentFileMenu();
     void UpdateLockIndicators();
+    // Makes status-bar pane `nIndex` (1 to 5) wide enough for its string and
+    // for the text it shows, and the window wide enough for the panes.
+    void FitPane(int nIndex);
     bool RouteCmdMsg(unsigned nID, CCmdUI* pCmdUI);
     bool IsHandled(unsigned nID) const;
 
@@ -95,6 +98,7 @@ private:
     std::vector<QAction*> m_mruActions;
     QToolBar* m_pToolBar = nullptr;
     QLabel* m_panes[6] = {};
+    int m_nPaneWidths[6] = {}; // text widths of the panes' own strings
     CRecordPanel* m_pPanel = nullptr;
     CHelpWindow* m_pHelp = nullptr;
     QWidget* m_pViewWidget = nullptr;

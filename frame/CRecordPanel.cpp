@@ -13,6 +13,8 @@
 #include <QStyleFactory>
 #include <QStyleOptionComboBox>
 
+#include <algorithm>
+
 namespace {
 
 // The template's drop-down lists are 44 DLU wide, sized for a slim arrow
@@ -77,6 +79,7 @@ CRecordPanel::CRecordPanel(QWidget* parent) : QWidget(parent), m_units(DialogFon
         auto* group = new CGroupFrame(title, this);
         group->setObjectName(QLatin1String(name));
         group->setGeometry(m_units.MapRect(x, y, w, h));
+        m_groups.push_back(group->geometry());
     };
     addGroup("IDC_STATIC_RECORD_GROUP", QStringLiteral("録音"), 4, 7, 53, 81);
     addGroup("IDC_STATIC_DATA_GROUP", QStringLiteral("データ"), 4, 95, 53, 63);
@@ -149,37 +152,71 @@ QLabel* CRecordPanel::AddStatic(const char* name, const QString& text, Qt::Align
     label->setTextFormat(Qt::PlainText);
     label->setAlignment(align | Qt::AlignTop);
     label->setText(text);
-    QRect rect = m_units.MapRect(x, y, w, h);
-    m_statics.emplace_back(label, rect);
-    FitStatic(label, rect);
+    SStatic s{label, m_units.MapRect(x, y, w, h), rect()};
+    // A text inside a group may grow up to the inside of the group's etched
+    // frame (two lines) with a pixel to spare; others up to the panel's edges.
+    for (const QRect& group : m_groups) {
+        if (group.contains(s.rect)) {
+            s.room = group.adjusted(3, 0, -3, 0);
+            break;
+        }
+    }
+    m_statics.push_back(s);
+    FitStatic(s);
     return label;
 }
 
-// A static text keeps its template rectangle unless its text is wider; then
-// it grows away from its alignment edge (a right-aligned number grows to the
-// left), so the text is neither clipped nor elided.
-void CRecordPanel::FitStatic(QLabel* label, const QRect& rect)
+// A static text keeps its template rectangle and the panel's font while its
+// text fits. A wider text first grows away from the alignment edge (a
+// right-aligned number to the left, a centred one on both sides) as far as
+// its room; what still does not fit is drawn condensed, and if need be
+// smaller, so that the whole text shows: a readout never loses a digit.
+void CRecordPanel::FitStatic(const SStatic& s)
 {
-    int need = label->fontMetrics().horizontalAdvance(label->text());
-    QRect r = rect;
-    if (need > rect.width()) {
-        int extra = need - rect.width();
-        Qt::Alignment h = label->alignment() & Qt::AlignHorizontal_Mask;
-        if (h & Qt::AlignRight)
-            r.setLeft(rect.left() - extra);
-        else if (h & Qt::AlignHCenter)
-            r.adjust(-extra / 2, 0, extra - extra / 2, 0);
-        else
-            r.setRight(rect.right() + extra);
+    QLabel* label = s.label;
+    const QString text = label->text();
+    const QFont natural = font();
+    const int need = QFontMetrics(natural).horizontalAdvance(text);
+    QRect r = s.rect;
+    if (need > r.width()) {
+        const Qt::Alignment h = label->alignment() & Qt::AlignHorizontal_Mask;
+        if (h & Qt::AlignRight) {
+            r.setLeft(qMax(s.rect.right() + 1 - need, s.room.left()));
+        } else if (h & Qt::AlignHCenter) {
+            // About the same centre, as far as the nearer side of the room.
+            const int half = std::min({(need + 1) / 2, s.rect.center().x() - s.room.left(),
+                                   s.room.right() - s.rect.center().x()});
+            r.setLeft(s.rect.center().x() - half);
+            r.setRight(s.rect.center().x() + half);
+        } else {
+            r.setRight(qMin(s.rect.left() + need - 1, s.room.right()));
+        }
+        r = r.united(s.rect);
     }
+    QFont f; // inherits the panel's font entirely
+    if (need > r.width()) {
+        f = natural;
+        int stretch = qMax(1, 100 * r.width() / need);
+        f.setStretch(stretch);
+        while (stretch > 50 && QFontMetrics(f).horizontalAdvance(text) > r.width())
+            f.setStretch(--stretch);
+        for (qreal points = f.pointSizeF(); points > 4 && QFontMetrics(f).horizontalAdvance(text) > r.width();) {
+            points -= 0.5;
+            f.setPointSizeF(points);
+        }
+    }
+    // Compared as shown: setting a font asks for a new layout, which fits
+    // the statics again.
+    if (label->font() != f.resolve(natural))
+        label->setFont(f);
     if (label->geometry() != r)
         label->setGeometry(r);
 }
 
 void CRecordPanel::FitStatics()
 {
-    for (const auto& [label, rect] : m_statics)
-        FitStatic(label, rect);
+    for (const SStatic& s : m_statics)
+        FitStatic(s);
 }
 
 bool CRecordPanel::event(QEvent* event)
@@ -202,9 +239,9 @@ void CRecordPanel::SetDlgItemText(unsigned nID, const QString& text)
     QWidget* item = GetDlgItem(nID);
     if (auto* label = qobject_cast<QLabel*>(item)) {
         label->setText(text);
-        for (const auto& [l, rect] : m_statics)
-            if (l == label)
-                FitStatic(label, rect);
+        for (const SStatic& s : m_statics)
+            if (s.label == label)
+                FitStatic(s);
     } else if (auto* edit = qobject_cast<QLineEdit*>(item)) {
         edit->setText(text);
     } else if (auto* combo = qobject_cast<QComboBox*>(item)) {

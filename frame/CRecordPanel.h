@@ -55,12 +55,19 @@ private:
     QLabel* AddStatic(const char* name, const QString& text, Qt::Alignment align, int x,
                       int y, int w, int h);
     QComboBox* AddDropDown(const char* name, int x, int y, int w);
-    void FitStatic(QLabel* label, const QRect& rect);
+    // A static text with its template rectangle in pixels and the room it
+    // may grow into (the inside of its group, else the panel).
+    struct SStatic {
+        QLabel* label;
+        QRect rect;
+        QRect room;
+    };
+    void FitStatic(const SStatic& s);
     void FitStatics();
 
     CDialogUnits m_units;
     std::map<unsigned, QWidget*> m_items;
-    // Static texts with their template rectangles in pixels.
-    std::vector<std::pair<QLabel*, QRect>> m_statics;
+    std::vector<QRect> m_groups; // the group boxes' rectangles
+    std::vector<SStatic> m_statics;
     CSpinButtonCtrl* m_spin = nullptr;
 };

@@ -5,6 +5,7 @@ ONDREL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 
 ONDREL_PACKAGES=(
   cmake ninja-build g++ pkg-config
+  dpkg-dev file
   libgtest-dev librapidcheck-dev
   qt6-base-dev qt6-svg-dev qt6-multimedia-dev pulseaudio pulseaudio-utils qt6-translations-l10n libx11-dev
   sox poppler-utils

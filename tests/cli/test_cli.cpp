@@ -8,6 +8,9 @@
 
 #include <QImage>
 
+#include <cmath>
+#include <limits>
+
 #include <sys/wait.h>
 
 namespace {
@@ -145,7 +148,8 @@ TEST(Cli, DeleteRefusesWhatIsNotASelectionOfWholeFrames)
         {"negative", "--start -4 --length 4" + files, 2, false},
         {"beyond 32 bits", "--start 4294967296 --length 4" + files, 2, false},
         {"option given twice", "--start 0 --start 4 --length 4" + files, 2, false},
-        {"unknown option", "--from 0 --length 4" + files, 2, false},
+        {"times mixed with bytes", "--from 0 --length 4" + files, 2, false},
+        {"unknown option", "--begin 0 --length 4" + files, 2, false},
         {"no OUT", "--start 0 --length 4 " + Q(dir / "in.wav"), 2, false},
         {"missing IN", "--start 0 --length 4 " + Q(dir / "no.wav") + " " + Q(dir / "out.wav"), 1,
          true},
@@ -290,4 +294,188 @@ TEST(Cli, ApplyRefusesWhatTheDialogsRefuse)
     EXPECT_FALSE(std::filesystem::exists(dir / "out.wav"));
     // Accepted at the edge: 11025 at 22050 Hz.
     EXPECT_EQ(RunCli(dir, "apply sine --freq 11025 " + io).exit, 0);
+}
+
+namespace {
+// Audio whose frames all differ: frame i holds i in its first sample (and
+// i >> 16 in the second of a stereo frame), 16 bits each.
+Bytes FrameNumbers(std::uint32_t frames, unsigned channels)
+{
+    Bytes b;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        Put16(b, static_cast<std::uint16_t>(i));
+        if (channels == 2)
+            Put16(b, static_cast<std::uint16_t>(i >> 16));
+    }
+    return b;
+}
+
+constexpr double kEnd = std::numeric_limits<double>::infinity();
+
+// The PDF with its creation time blanked (same length, so the offsets in
+// it stay right): two prints of the same pages compare equal.
+Bytes WithoutCreationDate(Bytes pdf)
+{
+    const std::string key = "/CreationDate (";
+    auto it = std::search(pdf.begin(), pdf.end(), key.begin(), key.end());
+    for (it += it == pdf.end() ? 0 : key.size(); it != pdf.end() && *it != ')'; ++it)
+        *it = '0';
+    return pdf;
+}
+} // namespace
+
+// Each TIME becomes the nearest frame, round(seconds x rate), worked out here
+// from the seconds each row stands for; --to past the end stops at the end.
+TEST(Cli, DeleteTakesTimes)
+{
+    CTempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    struct SFile {
+        PcmFormat format;
+        std::uint32_t frames;
+    };
+    const SFile cd{{2, 44100, 16}, 66150}; // 1.5 s
+    const SFile slow{{1, 3, 16}, 11700};   // 1 h 5 min at 3 Hz
+    struct Case {
+        const char* name;
+        const SFile& file;
+        const char* options;
+        double from;        // seconds
+        double to;          // seconds, kEnd for the end
+        bool toIsDuration;  // `to` counts from the frame of `from`
+    };
+    const Case cases[] = {
+        {"seconds", cd, "--from 0.5 --to 1", 0.5, 1, false},
+        {"from alone runs to the end", cd, "--from 0.25", 0.25, kEnd, false},
+        {"to alone starts at 0", cd, "--to .1", 0, 0.1, false},
+        {"minutes", cd, "--from 0:00.5 --to 00:01.25", 0.5, 1.25, false},
+        {"frame counts", cd, "--from 22050s --to 44101s", 22050.0 / 44100, 44101.0 / 44100, false},
+        {"one frame", cd, "--from 10s --to 11s", 10.0 / 44100, 11.0 / 44100, false},
+        {"nearest frame down", cd, "--from 0.00001 --to 0.00003", 0.00001, 0.00003, false}, // 0.441, 1.323
+        {"nearest frame up", cd, "--from 0.0000115 --to 0.0000341", 0.0000115, 0.0000341, false}, // 0.507, 1.504
+        {"duration", cd, "--from 1 --duration 0.2", 1, 0.2, true},
+        {"duration in frames", cd, "--from 0.3 --duration 7s", 0.3, 7.0 / 44100, true},
+        {"to past the end", cd, "--from 1 --to 5", 1, kEnd, false},
+        {"duration past the end", cd, "--from 1 --duration 1:00", 1, kEnd, false},
+        {"to far past the end", cd, "--to 99999999999999999999", 0, kEnd, false},
+        {"frames far past the end", cd, "--from 1s --to 99999999999999999999s", 1.0 / 44100, kEnd, false},
+        {"whole file", cd, "--from 0", 0, kEnd, false},
+        {"hours", slow, "--from 1:02:03.4 --to 1:04:59", 3723.4, 3899, false},
+        {"across the hour", slow, "--from 59:59 --to 1:00:00.2", 3599, 3600.2, false},
+        {"leading zeros", slow, "--from 00:00:01 --to 0:2", 1, 2, false},
+        {"seconds beyond a minute alone", slow, "--from 90 --to 3000.5", 90, 3000.5, false},
+    };
+    for (const Case& c : cases) {
+        const PcmFormat& f = c.file.format;
+        const unsigned block = f.channels * 2u;
+        const Bytes data = FrameNumbers(c.file.frames, f.channels);
+        WriteAll(dir / "in.wav", SimpleWave(f, data));
+        std::filesystem::remove(dir / "out.wav");
+
+        const long long frames = c.file.frames;
+        const long long from = std::llround(c.from * f.rate);
+        long long to = c.to == kEnd ? frames : std::llround(c.to * f.rate);
+        if (c.toIsDuration && c.to != kEnd)
+            to += from;
+        to = std::min(to, frames);
+        ASSERT_LT(from, to) << c.name;
+
+        Result r = RunCli(dir, std::string("delete ") + c.options + " " + Q(dir / "in.wav") + " " +
+                                   Q(dir / "out.wav"));
+        ASSERT_EQ(r.exit, 0) << c.name << ": " << r.err;
+        Bytes expected(data.begin(), data.begin() + from * block);
+        expected.insert(expected.end(), data.begin() + to * block, data.end());
+        const Bytes out = ReadAll(dir / "out.wav");
+        EXPECT_EQ(out, SimpleWave(f, expected))
+            << c.name << ": expected frames " << from << ".." << to << " gone, kept "
+            << (out.size() > 44 ? (out.size() - 44) / block : 0) << " frames";
+    }
+}
+
+TEST(Cli, TimesThatSelectNothingOrAreNoTimesAreRefused)
+{
+    CTempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    WriteAll(dir / "in.wav", SimpleWave(PcmFormat{2, 44100, 16}, FrameNumbers(66150, 2))); // 1.5 s
+    const std::string io = " " + Q(dir / "in.wav") + " " + Q(dir / "out.wav");
+    struct Case {
+        const char* name;
+        const char* options;
+        bool usage; // a usage error (with the usage text), else a refused range (one line)
+    };
+    const Case cases[] = {
+        {"reversed", "--from 1 --to 0.5", false},
+        {"empty", "--from 1 --to 1", false},
+        {"empty after rounding", "--from 0.0000001 --to 0.0000002", false},
+        {"zero duration", "--from 0.5 --duration 0", false},
+        {"from at the end", "--from 1.5", false},
+        {"from past the end", "--from 66151s --to 70000s", false},
+        {"negative", "--from -1", true},
+        {"signed", "--from +1", true},
+        {"exponent", "--to 1e0", true},
+        {"nan", "--from nan", true},
+        {"inf", "--to inf", true},
+        {"hexadecimal", "--from 0x10", true},
+        {"decimal comma", "--from 1,5", true},
+        {"blank", "--from ' 1'", true},
+        {"empty text", "--from ''", true},
+        {"two points", "--from 1.2.3", true},
+        {"only a point", "--from .", true},
+        {"seconds of 60 after a colon", "--from 1:60", true},
+        {"minutes of 60 after the hours", "--from 1:60:00", true},
+        {"four parts", "--from 1:0:0:0", true},
+        {"empty part", "--from 1::5", true},
+        {"fraction of a frame count", "--from 1.5s", true},
+        {"s alone", "--from s", true},
+        {"capital S", "--from 5S", true},
+        {"with --start", "--from 1 --start 0 --length 4", true},
+        {"with --length", "--to 1 --length 4", true},
+        {"to with duration", "--to 1 --duration 1", true},
+        {"missing value", "--from", true},
+    };
+    for (const Case& c : cases) {
+        Result r = RunCli(dir, std::string("delete ") + c.options + io);
+        EXPECT_EQ(r.exit, 2) << c.name << ": " << r.err;
+        EXPECT_EQ(r.err.find("usage:") != std::string::npos, c.usage) << c.name << ": " << r.err;
+        if (!c.usage) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << c.name << ": " << r.err;
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "out.wav"));
+}
+
+// apply and print take the same times and select the same frames as the
+// bytes they stand for.
+TEST(Cli, ApplyAndPrintTakeTimes)
+{
+    CTempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    const PcmFormat f{1, 8000, 16};
+    WriteAll(dir / "in.wav", SimpleWave(f, FrameNumbers(16000, 1))); // 2 s
+    const std::string in = " " + Q(dir / "in.wav") + " ";
+    // 0.25 s to 1.5 s: frames 2000 to 12000, bytes 4000 to 24000.
+    const std::string bytes = "--start 4000 --length 20000";
+    for (const char* times : {"--from 0.25 --to 1.5", "--from 2000s --duration 1.25", "--from 0:00.25 --to 12000s"}) {
+        Result r = RunCli(dir, "apply reverse " + std::string(times) + in + Q(dir / "t.wav"));
+        ASSERT_EQ(r.exit, 0) << times << ": " << r.err;
+        r = RunCli(dir, "apply reverse " + bytes + in + Q(dir / "b.wav"));
+        ASSERT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(ReadAll(dir / "t.wav"), ReadAll(dir / "b.wav")) << times;
+
+        r = RunCli(dir, "print --dpi 72 " + std::string(times) + in + Q(dir / "t.pdf"));
+        ASSERT_EQ(r.exit, 0) << times << ": " << r.err;
+        r = RunCli(dir, "print --dpi 72 " + bytes + in + Q(dir / "b.pdf"));
+        ASSERT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(WithoutCreationDate(ReadAll(dir / "t.pdf")), WithoutCreationDate(ReadAll(dir / "b.pdf")))
+            << times;
+    }
+    // The whole file printed is not the selection printed.
+    ASSERT_EQ(RunCli(dir, "print --dpi 72" + in + Q(dir / "all.pdf")).exit, 0);
+    EXPECT_NE(WithoutCreationDate(ReadAll(dir / "all.pdf")), WithoutCreationDate(ReadAll(dir / "b.pdf")));
+
+    for (const char* bad : {"apply echo --from 2 --to 3", "apply reverse --from 1 --start 0", "print --from 1 --to 0.5",
+                            "print --to 1 --length 4"}) {
+        EXPECT_EQ(RunCli(dir, std::string(bad) + in + Q(dir / "bad.out")).exit, 2) << bad;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "bad.out"));
 }

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRawFont>
+#include <QStatusBar>
 #include <QSignalSpy>
 #include <QToolButton>
 #include <QtTest>
@@ -68,6 +69,10 @@ private slots:
     void dlgItemTextRoundTrip();
     void unknownIdIsHarmless();
     void longNumbersGrowLeftNotClipped();
+    void readoutsShowTheLargestNumbersWhole_data();
+    void readoutsShowTheLargestNumbersWhole();
+    void statusPanesShowTheirTextsWhole_data();
+    void statusPanesShowTheirTextsWhole();
 
     void spinReversedRangeWithoutBuddyInt();
     void spinAlignRightTakesBuddysRightPart();
@@ -508,6 +513,129 @@ void TestRecordPanel::longNumbersGrowLeftNotClipped()
     rate->setText("192000 Hz (44100 Hz)");
     QTRY_VERIFY(rate->width() >= rate->fontMetrics().horizontalAdvance(rate->text()));
     QVERIFY(qAbs(rate->geometry().center().x() - rateTemplate.center().x()) <= 1);
+}
+
+// The largest values the readouts can get, through the operations the
+// document calls after loading a file: every number is shown whole (its
+// text fits the label's contents with the label's font) and inside the
+// "データ" group's frame; a text that fits the template keeps the panel's font.
+void TestRecordPanel::readoutsShowTheLargestNumbersWhole_data()
+{
+    QTest::addColumn<quint32>("rate");
+    QTest::addColumn<unsigned>("channels");
+    QTest::addColumn<unsigned>("bits");
+    QTest::addColumn<quint32>("bytes");
+    QTest::addColumn<QString>("ms"); // bytes x 1000 / bytes per second
+    QTest::newRow("one hour of CD audio") << 44100u << 2u << 16u << 635040000u << "3600000";
+    QTest::newRow("largest size, slowest rate") << 1u << 1u << 8u << 4294967295u << "4294967295000";
+    QTest::newRow("largest size, slowest rate of the panel") << 8000u << 1u << 8u << 4294967295u << "536870911";
+    QTest::newRow("largest rate") << 4294967295u << 2u << 16u << 4294967295u << "250";
+    QTest::newRow("short") << 22050u << 1u << 16u << 44100u << "1000";
+}
+
+void TestRecordPanel::readoutsShowTheLargestNumbersWhole()
+{
+    QFETCH(quint32, rate);
+    QFETCH(unsigned, channels);
+    QFETCH(unsigned, bits);
+    QFETCH(quint32, bytes);
+    QFETCH(QString, ms);
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.SetFormat(rate, channels, bits);
+    frame.SetDataSize(bytes);
+    CRecordPanel* panel = frame.GetRecordPanel();
+    const CDialogUnits& u = panel->Units();
+    // Inside the group's etched frame: its two lines on each side.
+    const QRect inside = panel->findChild<QWidget*>("IDC_STATIC_DATA_GROUP")->geometry().adjusted(2, 0, -2, 0);
+
+    struct SReadout {
+        unsigned id;
+        QString text;
+        QRect dlu;
+        const char* unit; // the label to its right, if any
+    };
+    const SReadout readouts[] = {
+        {IDC_CUR_RATE, QString::number(rate) + " Hz", QRect(15, 107, 33, 8), nullptr},
+        {IDC_CUR_CHANNELS, channels == 2 ? "Stereo" : "Mono", QRect(15, 116, 33, 8), nullptr},
+        {IDC_CUR_BITS, QString::number(bits) + " Bits", QRect(15, 125, 33, 8), nullptr},
+        {IDC_DATA_BYTES, QString::number(bytes), QRect(10, 135, 23, 8), "IDC_STATIC_BYTES"},
+        {IDC_DATA_MS, ms, QRect(10, 145, 23, 8), "IDC_STATIC_MS"},
+    };
+    for (const SReadout& r : readouts) {
+        auto* label = static_cast<QLabel*>(panel->GetDlgItem(r.id));
+        const QRect templ = u.MapRect(r.dlu.x(), r.dlu.y(), r.dlu.width(), r.dlu.height());
+        const QString what = label->objectName() + " \"" + label->text() + "\"";
+        QCOMPARE(label->text(), r.text);
+        const int advance = QFontMetrics(label->font()).horizontalAdvance(label->text());
+        QVERIFY2(advance <= label->contentsRect().width(),
+                 qPrintable(what + QString(": %1 px of text in %2").arg(advance).arg(label->contentsRect().width())));
+        const QRect g = label->geometry();
+        QVERIFY2(g.left() >= inside.left() && g.right() <= inside.right(), qPrintable(what));
+        QCOMPARE(g.top(), templ.top());
+        QCOMPARE(g.height(), templ.height());
+        if (QFontMetrics(panel->font()).horizontalAdvance(r.text) <= templ.width()) {
+            QCOMPARE(g, templ);
+            QCOMPARE(label->font(), panel->font());
+        }
+        if (r.unit) {
+            // A number ends where its template does, left of its unit, which
+            // stays where it was.
+            auto* unit = panel->findChild<QLabel*>(r.unit);
+            QCOMPARE(g.right(), templ.right());
+            QVERIFY(g.right() < unit->geometry().left());
+            QCOMPARE(unit->font(), panel->font());
+        }
+    }
+}
+
+// The selection readouts in the status bar keep their whole texts even in a
+// window made narrower than the panes need: the message pane gives way, and
+// the window does not get narrower than the panes.
+void TestRecordPanel::statusPanesShowTheirTextsWhole_data()
+{
+    QTest::addColumn<double>("ms");
+    QTest::addColumn<double>("hz");
+    QTest::addColumn<QString>("time");
+    QTest::addColumn<QString>("frequency");
+    QTest::newRow("pane strings") << 999.9994 << 99.5 << "999.999mS" << "99.500Hz";
+    QTest::newRow("one hour") << 3600000.0 << 1234567.8 << "3600.000S" << "1234567.8Hz";
+    QTest::newRow("longest") << 4294967295000.0 << 4294967295.0 << "4294967295.000S" << "4294967295.0Hz";
+}
+
+void TestRecordPanel::statusPanesShowTheirTextsWhole()
+{
+    QFETCH(double, ms);
+    QFETCH(double, hz);
+    QFETCH(QString, time);
+    QFETCH(QString, frequency);
+    CMainFrame frame;
+    frame.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&frame));
+    frame.SetSelInfo(ms, hz);
+    frame.resize(200, frame.height());
+    QStatusBar* bar = frame.statusBar();
+    QTRY_VERIFY(frame.width() >= bar->minimumWidth() && bar->width() == frame.width());
+    QTRY_VERIFY(frame.GetPane(5)->geometry().right() < bar->width());
+    QCOMPARE(frame.GetPane(1)->text(), time);
+    QCOMPARE(frame.GetPane(2)->text(), frequency);
+    for (int i = 1; i <= 5; ++i) {
+        QLabel* pane = frame.GetPane(i);
+        const int advance = QFontMetrics(pane->font()).horizontalAdvance(pane->text());
+        QVERIFY2(advance <= pane->contentsRect().width(),
+                 qPrintable(QString("pane %1 \"%2\": %3 px of text in %4")
+                                .arg(i).arg(pane->text()).arg(advance).arg(pane->contentsRect().width())));
+        QVERIFY(pane->geometry().left() >= 0);
+        if (i < 5) {
+            QVERIFY2(pane->geometry().right() < frame.GetPane(i + 1)->geometry().left(), qPrintable(QString::number(i)));
+        }
+    }
+    // Cleared, the panes stay sized for their own strings.
+    frame.SetSelInfo(0, 0);
+    QCOMPARE(frame.GetPane(1)->text(), QString());
+    QVERIFY(frame.GetPane(1)->minimumWidth() > QFontMetrics(frame.GetPane(1)->font()).horizontalAdvance("999.999mS"));
+    QVERIFY(frame.GetPane(2)->minimumWidth() > QFontMetrics(frame.GetPane(2)->font()).horizontalAdvance("9999999Hz"));
 }
 
 // --- the up-down control on its own -----------------------------------------
