@@ -70,7 +70,9 @@ enum class EProgressOver { File, Window };
 EApplyResult RunCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t length, CEffectRunner& runner,
                         EProgressOver over, const WorkFn& work)
 {
-    if (!doc.HasData() || BytesPerFrame(doc) == 0) {
+    // No frames, nothing to change: a change of nothing would offer an undo
+    // copy with no audio, which cannot be loaded back.
+    if (!doc.HasData() || BytesPerFrame(doc) == 0 || doc.m_wave.GetFrameCount() == 0) {
         doc.SetError(SReason(EReason::NoAudio));
         return EApplyResult::Refused;
     }

@@ -153,6 +153,9 @@ void RegisterEffectCommands(CCmdTarget& target, COndrelDoc& doc, const SEffectHo
                 AfxMessageBox(ReasonText(doc.GetError()));
         });
         target.OnUpdateCommand(command.nID,
-                               [&doc, hooks](CCmdUI* ui) { ui->Enable(doc.HasData() == 1 && hooks.dataFree()); });
+                               [&doc, hooks](CCmdUI* ui) {
+                                   // An empty recording holds no frames to change.
+                                   ui->Enable(doc.HasData() == 1 && doc.GetDataSize() != 0 && hooks.dataFree());
+                               });
     }
 }

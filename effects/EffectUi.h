@@ -42,6 +42,6 @@ struct SEffectHooks {
 };
 
 // Registers the seven effect commands and their one update handler
-// (enabled while the document holds data and the data is free) on
+// (enabled while the document holds audio frames and the data is free) on
 // `target`, the view.
 void RegisterEffectCommands(CCmdTarget& target, COndrelDoc& doc, const SEffectHooks& hooks, QWidget* parent);

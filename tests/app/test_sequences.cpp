@@ -872,6 +872,12 @@ private:
     std::vector<SModel> DoKey(SModel m, const SStep& s)
     {
         const std::uint32_t start = View().GetSelectionStart(), length = View().GetSelectionLength();
+        // The desktop gives the window back its activation when a dialog
+        // over it closes; the offscreen platform does not.
+        if (!Frame().isActiveWindow()) {
+            Frame().activateWindow();
+            QTest::qWaitForWindowActive(&Frame());
+        }
         Frame().OnIdle(); // the shortcuts' enabled state, as after any idle moment
         QWidget* target = QApplication::focusWidget();
         if (!target)

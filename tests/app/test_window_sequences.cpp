@@ -270,6 +270,22 @@ private slots:
         QCOMPARE(ReadAll(Path("a.wav")), SimpleWave(PcmFormat{1, 22050, 16}, Bytes(300, 0x40)));
     }
 
+    // A recording stopped before any sound arrived holds no frames: no effect
+    // may offer an undo copy of nothing, which could not be loaded back.
+    void anEmptyRecordingOffersNoEffect()
+    {
+        Open(PcmFormat{1, 8000, 8}, 800);
+        Frame().GetRecordPanel()->SetDlgItemText(IDC_REC_TIME, QStringLiteral("1"));
+        m_fx.ClickTool(ID_PCM_RECORD);
+        m_fx.ClickTool(ID_PCM_STOP);
+        QTRY_VERIFY(!Doc().m_wave.IsDeviceBusy());
+        QCOMPARE(Doc().GetDataSize(), 0u);
+        for (unsigned nID : {ID_EFFECT_REVERSE, ID_EFFECT_ECHO, ID_EFFECT_SINE})
+            QVERIFY(!Frame().ExecuteCommand(nID));
+        QVERIFY(!Enabled(ID_EDIT_UNDO));
+        QVERIFY(m_fx.messages.empty());
+    }
+
     // A thumb dropped where the drag left it keeps the start frame the drag
     // gave, also where the position does not map to a whole frame.
     void droppingTheThumbKeepsTheStartFrame_data()
