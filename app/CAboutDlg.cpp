@@ -1,5 +1,6 @@
 #include "app/CAboutDlg.h"
 
+#include "app/CommandLine.h"
 #include "platform/DialogUnits.h"
 #include "res/AppIcon.h"
 
@@ -19,7 +20,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent)
     icon->setPixmap(CreateAppIcon().pixmap(iconSize, iconSize));
     icon->setGeometry(du.MapX(11), du.MapY(9), iconSize, iconSize);
 
-    auto* name = new QLabel(QStringLiteral("Ondrel Version 1.30"), this);
+    auto* name = new QLabel(VersionText(), this);
     name->setObjectName(QStringLiteral("version"));
     name->setGeometry(du.MapRect(40, 10, 119, 8));
     auto* line = new QLabel(QStringLiteral("PCM WAV ﾌｧｲﾙ ｴﾃﾞｨﾀ"), this);

@@ -12,6 +12,7 @@
 #include "print/CPageLayoutDlg.h"
 #include "print/CPrintDlg.h"
 #include "print/CPrintPreview.h"
+#include "print/CPrintStatusDlg.h"
 #include "print/PrintJob.h"
 #include "res/Strings.h"
 #include "res/resource.h"
@@ -19,10 +20,11 @@
 
 #include <QApplication>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileInfo>
 #include <QPrintDialog>
 #include <QPrinter>
-#include <QProgressDialog>
+#include <QPrinterInfo>
 #include <QPushButton>
 
 namespace {
@@ -33,6 +35,8 @@ COndrelApp::COndrelApp(const std::string& profilePath)
     : m_profile(profilePath), m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)),
       m_mru(m_profile, kRecentFiles)
 {
+    // Without a printer Qt prints to PDF.
+    UsePdfResolution(*m_pPrinter);
     OnCommand(ID_APP_ABOUT, [this] {
         CAboutDlg dlg(m_pFrame.get());
         dlg.exec();
@@ -60,7 +64,7 @@ COndrelApp::~COndrelApp()
     m_pFrame.reset();
 }
 
-bool COndrelApp::InitInstance(const QStringList& args)
+bool COndrelApp::InitInstance(const CCommandLineInfo& info)
 {
     m_mru.ReadList();
 
@@ -145,10 +149,18 @@ bool COndrelApp::InitInstance(const QStringList& args)
         ui->Enable(m_pDoc->CanUndo() && m_pView->IsDataFree());
     });
 
-    // One optional file; anything after it is ignored.
-    const QString file = args.size() > 1 ? args[1] : QString();
-    if (!(file.isEmpty() ? m_pTemplate->OnFileNew() : m_pTemplate->OpenDocumentFile(file)))
+    m_nExitCode = kExitFailed;
+    const QString& file = info.m_strFileName;
+    if (!(info.m_nShellCommand == CCommandLineInfo::FileNew ? m_pTemplate->OnFileNew()
+                                                            : m_pTemplate->OpenDocumentFile(file)))
         return false;
+    if (info.m_nShellCommand == CCommandLineInfo::FilePrint) {
+        // Printed as direct print does, on the default printer (or into a
+        // PDF file), without the window; then the program ends.
+        if (OnFilePrint(true))
+            m_nExitCode = kExitOk;
+        return false;
+    }
 
     m_pFrame->setAcceptDrops(true);
     connect(m_pFrame.get(), &CMainFrame::FilesDropped, this, [this](const QStringList& paths) {
@@ -173,8 +185,32 @@ void COndrelApp::OnOpenRecentFile(unsigned nID)
         m_mru.Remove(index);
 }
 
+QString COndrelApp::ProposedPdfPath()
+{
+    const QString docName = m_pTemplate->GetDocumentName();
+    m_pPrinter->setDocName(docName);
+    const QString docPath = QString::fromStdString(m_pDoc->GetPathName());
+    if (!m_strPdfPath.isEmpty() && m_strPdfForDoc == docPath)
+        return m_strPdfPath;
+    const QString folder = !m_strPdfPath.isEmpty() ? QFileInfo(m_strPdfPath).absolutePath()
+                           : !docPath.isEmpty()    ? QFileInfo(docPath).absolutePath()
+                                                   : QDir::homePath();
+    return PdfPathFor(folder, docName);
+}
+
+void COndrelApp::RememberPdfPath(const QString& path)
+{
+    m_strPdfPath = path;
+    m_strPdfForDoc = QString::fromStdString(m_pDoc->GetPathName());
+}
+
 void COndrelApp::DoPrinterSetup()
 {
+    // A PDF destination shows the file the next job would write.
+    if (IsPdfDestination(*m_pPrinter))
+        m_pPrinter->setOutputFileName(ProposedPdfPath());
+    else
+        m_pPrinter->setDocName(m_pTemplate->GetDocumentName());
     QPrintDialog dlg(m_pPrinter.get(), m_pFrame.get());
     // Only the printer (or a PDF file) and its paper: the range and the
     // copies belong to the print dialog.
@@ -185,12 +221,38 @@ void COndrelApp::DoPrinterSetup()
         if (QPushButton* ok = buttons->button(QDialogButtonBox::Ok))
             ok->setText(QStringLiteral("OK"));
     }
-    dlg.exec();
+    const bool bAccepted = dlg.exec() == QDialog::Accepted;
+    if (bAccepted && IsPdfDestination(*m_pPrinter) && !m_pPrinter->outputFileName().isEmpty())
+        RememberPdfPath(m_pPrinter->outputFileName());
+    UsePdfResolution(*m_pPrinter);
 }
 
-void COndrelApp::OnFilePrint(bool bDirect)
+QString COndrelApp::PrintFailureMessage(const SPrintResult& result)
+{
+    const QString path = QString::fromStdString(result.path);
+    switch (result.code) {
+    case EPrintResult::AreaUnusable: return AfxLoadString(IDS_PRINT_NO_ROOM);
+    case EPrintResult::StartFailed: return AfxLoadString(AFX_IDP_FAILED_TO_START_PRINT);
+    case EPrintResult::PageFailed: return AfxFormatString(IDS_PRINT_PAGE_FAILED, QString::number(result.page));
+    case EPrintResult::FinishFailed: return AfxLoadString(IDS_PRINT_END_FAILED);
+    case EPrintResult::FileNotCreated: return AfxFormatString(IDS_PRINT_FILE_NOT_CREATED, path);
+    case EPrintResult::FileNotSaved: return AfxFormatString(IDS_PRINT_FILE_NOT_SAVED, path);
+    case EPrintResult::Done:
+    case EPrintResult::Cancelled:
+    case EPrintResult::kEnd: break;
+    }
+    return QString();
+}
+
+bool COndrelApp::OnFilePrint(bool bDirect)
 {
     QPrinter& printer = *m_pPrinter;
+    UsePdfResolution(printer);
+    // The print dialog's printer line names the file a PDF job would write.
+    if (IsPdfDestination(printer))
+        printer.setOutputFileName(ProposedPdfPath());
+    else
+        printer.setDocName(m_pTemplate->GetDocumentName());
     if (!bDirect) {
         // The selection is printed whenever there is one; the dialog's
         // range buttons only show it.
@@ -204,41 +266,46 @@ void COndrelApp::OnFilePrint(bool bDirect)
             },
             m_pFrame.get());
         if (dlg.exec() != QDialog::Accepted)
-            return;
+            return false;
     }
 
-    // Without a printer Qt writes PDF, and without a file name that job
-    // cannot start. It is refused here, before the printer is opened: a
-    // failed start on such a printer leaves it marked active, and it would
-    // then refuse the file chosen in the next printer setup.
-    if (printer.outputFormat() == QPrinter::PdfFormat && printer.outputFileName().isEmpty()) {
-        AfxMessageBox(AfxLoadString(AFX_IDP_FAILED_TO_START_PRINT));
-        return;
+    const bool bPdf = IsPdfDestination(printer);
+    const QString docName = m_pTemplate->GetDocumentName();
+    QString port;
+    if (bPdf) {
+        // Asked every time, so that no job writes over a file unasked.
+        const QString path = AfxGetPrintFileName(ProposedPdfPath());
+        if (path.isEmpty())
+            return false;
+        // The file dialog adds ".pdf" to a bare name; another extension
+        // would replace a file of another kind (the document itself).
+        if (!path.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive)) {
+            AfxMessageBox(AfxFormatString(IDS_PRINT_NOT_PDF, path));
+            return false;
+        }
+        printer.setOutputFileName(path);
+        RememberPdfPath(path);
+        port = path;
+    } else {
+        // Printers have no port here; where it stands says most.
+        const QString location = QPrinterInfo(printer).location();
+        port = location.isEmpty() ? printer.printerName() : location;
     }
 
-    const QString target = printer.outputFormat() == QPrinter::PdfFormat ? printer.outputFileName()
-                                                                         : CPrintDlg::PrinterDisplayName(printer);
-    // The progress box shows only when the job takes a while; its ｷｬﾝｾﾙ
-    // stops the job before the next page.
-    const QString onPort = AfxFormatString(AFX_IDS_PRINTONPORT, target);
-    QProgressDialog progress(onPort, QStringLiteral("ｷｬﾝｾﾙ"), 0, 1, m_pFrame.get());
-    progress.setWindowTitle(QStringLiteral("印刷中"));
-    progress.setWindowModality(Qt::WindowModal);
-    progress.setMinimumDuration(500);
-    const QString pageFormat = AfxLoadString(AFX_IDS_PRINTPAGENUM);
-    auto onPage = [&](unsigned page, unsigned count) {
-        progress.setLabelText(onPort + u'\n' + QString::asprintf(pageFormat.toUtf8().constData(), page));
-        progress.setMaximum(static_cast<int>(count));
-        progress.setValue(static_cast<int>(page - 1));
-        return !progress.wasCanceled();
-    };
-
-    std::string error;
-    const bool bDone = PrintDocument(*m_pView, printer, SPrintSettings::FromProfile(m_profile), error, onPage);
-    progress.reset();
+    CPrintStatusDlg status(docName, bPdf ? AfxLoadString(IDS_PRINT_TO_PDF) : CPrintDlg::PrinterDisplayName(printer),
+                           port, m_pFrame.get());
+    status.show();
+    const PrintProgress onPage = [&status](unsigned page, unsigned) { return status.OnPage(page); };
+    const SPrintSettings settings = SPrintSettings::FromProfile(m_profile);
+    const SPrintResult result =
+        bPdf ? PrintToPdf(*m_pView, port.toStdString(), printer.pageLayout(), printer.resolution(), docName,
+                          settings, onPage)
+             : PrintDocument(*m_pView, printer, settings, onPage);
+    status.hide();
     // A cancelled job has nothing to tell.
-    if (!bDone && !error.empty())
-        AfxMessageBox(QString::fromStdString(error));
+    if (const QString message = PrintFailureMessage(result); !message.isEmpty())
+        AfxMessageBox(message);
+    return result.Succeeded();
 }
 
 void COndrelApp::OnFilePrintPreview()

@@ -22,7 +22,6 @@
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPrinter>
 #include <QString>
 
 #include <algorithm>
@@ -607,6 +606,25 @@ int Render(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+// The tool's words for a print job that did not succeed.
+std::string PrintFailureText(const SPrintResult& result)
+{
+    switch (result.code) {
+    case EPrintResult::AreaUnusable:
+        return "the page leaves no room for a strip of the waveform: lower the margins or the "
+               "resolution factor";
+    case EPrintResult::StartFailed: return "the PDF job could not be started";
+    case EPrintResult::PageFailed: return "page " + std::to_string(result.page) + " could not be started";
+    case EPrintResult::FinishFailed: return "the PDF job could not be finished";
+    case EPrintResult::FileNotCreated: return "cannot create a file beside " + result.path;
+    case EPrintResult::FileNotSaved: return "cannot write " + result.path;
+    case EPrintResult::Done:
+    case EPrintResult::Cancelled:
+    case EPrintResult::kEnd: break;
+    }
+    return "printing failed";
+}
+
 // Prints IN as the editor prints it, onto an A4 portrait PDF whose printable
 // area is the whole sheet, at D dots per inch. A selection (bytes or times)
 // stands for a selection in the detail pane: only its frames are printed.
@@ -620,7 +638,7 @@ int Print(const std::vector<std::string>& args)
         return Usage(error);
     const auto& options = parsed->options;
 
-    long long dpi = 300;
+    long long dpi = kPdfResolution;
     if (auto it = options.find("--dpi"); it != options.end()) {
         const auto v = ParseInt(it->second, 72, 2400);
         if (!v)
@@ -708,27 +726,17 @@ int Print(const std::vector<std::string>& args)
     if (!QCoreApplication::instance())
         app = std::make_unique<QCoreApplication>(argc, argv);
 
-    // Written beside OUT first and moved over it when complete.
-    CSafeSave save;
-    if (!save.Begin(out))
-        return Fail(save.GetError());
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(QString::fromStdString(save.GetTempPath()));
-    printer.setResolution(static_cast<int>(dpi));
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0)));
-    printer.setDocName(QString::fromStdString(in));
-    printer.setCreator(QStringLiteral("ondrel-cli"));
-
-    const SPageLayout layout = ComputePageLayout(GeometryOf(printer), settings);
-    if (!PrintAreaUsable(layout.width, layout.height, view.m_nPixelsPerFrame)) {
-        std::fprintf(stderr, "ondrel-cli: print: %s\n", UnusableAreaMessage().c_str());
+    // A4 portrait with the whole sheet printable; written beside OUT first
+    // and moved over it when complete.
+    const QPageLayout paper(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0));
+    const SPrintResult result =
+        PrintToPdf(view, out, paper, static_cast<int>(dpi), QString::fromStdString(in), settings);
+    if (result.code == EPrintResult::AreaUnusable) {
+        std::fprintf(stderr, "ondrel-cli: print: %s\n", PrintFailureText(result).c_str());
         return kExitUsage;
     }
-    if (!PrintDocument(view, printer, settings, error))
-        return Fail("print: " + error);
-    if (!save.Commit())
-        return Fail(save.GetError());
+    if (!result.Succeeded())
+        return Fail("print: " + PrintFailureText(result));
     return kExitOk;
 }
 } // namespace

@@ -11,11 +11,14 @@
 namespace {
 MessageBoxHook g_messageBoxHook;
 FileDialogHook g_fileDialogHook;
+PrintFileDialogHook g_printFileDialogHook;
 } // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook) { g_messageBoxHook = std::move(hook); }
 
 void SetFileDialogHook(FileDialogHook hook) { g_fileDialogHook = std::move(hook); }
+
+void SetPrintFileDialogHook(PrintFileDialogHook hook) { g_printFileDialogHook = std::move(hook); }
 
 int AfxMessageBox(const QString& text, unsigned nType)
 {
@@ -75,4 +78,17 @@ QString AfxGetFileName(bool bOpen, const QString& initial)
     if (bOpen)
         return QFileDialog::getOpenFileName(parent, AfxLoadString(AFX_IDS_OPENFILE), initial, filters);
     return QFileDialog::getSaveFileName(parent, AfxLoadString(AFX_IDS_SAVEFILE), initial, filters);
+}
+
+QString AfxGetPrintFileName(const QString& initial)
+{
+    if (g_printFileDialogHook)
+        return g_printFileDialogHook(initial);
+    QFileDialog dlg(QApplication::activeWindow(), AfxLoadString(AFX_IDS_PRINTCAPTION), initial,
+                    AfxLoadString(AFX_IDS_PRINTFILTER) + QStringLiteral(";;") + AfxLoadString(AFX_IDS_ALLFILTER));
+    dlg.setAcceptMode(QFileDialog::AcceptSave);
+    dlg.setDefaultSuffix(QStringLiteral("pdf"));
+    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty())
+        return QString();
+    return dlg.selectedFiles().constFirst();
 }

@@ -34,9 +34,18 @@ int AfxMessageBox(const QString& text, unsigned nType = MB_OK | MB_ICONEXCLAMATI
 // empty string when the user cancels.
 QString AfxGetFileName(bool bOpen, const QString& initial);
 
-// Replace the interactive message box and file dialog (tests). A null hook
+// Asks where a print job's PDF file goes: the save dialog "ﾌｧｲﾙへ出力" with
+// the filters "PDF ﾌｧｲﾙ (*.pdf)" and "すべてのﾌｧｲﾙ (*.*)", starting at
+// `initial` (a folder and a proposed name). A name typed without an
+// extension gets ".pdf"; replacing an existing file is confirmed first.
+// Returns the chosen path, or an empty string when the user cancels.
+QString AfxGetPrintFileName(const QString& initial);
+
+// Replace the interactive message box and file dialogs (tests). A null hook
 // restores the dialogs.
 using MessageBoxHook = std::function<int(const QString& text, unsigned nType)>;
 using FileDialogHook = std::function<QString(bool bOpen, const QString& initial)>;
+using PrintFileDialogHook = std::function<QString(const QString& initial)>;
 void SetMessageBoxHook(MessageBoxHook hook);
 void SetFileDialogHook(FileDialogHook hook);
+void SetPrintFileDialogHook(PrintFileDialogHook hook);

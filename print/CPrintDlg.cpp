@@ -1,5 +1,10 @@
 #include "print/CPrintDlg.h"
 
+#include "print/PrintJob.h"
+#include "res/Strings.h"
+#include "res/resource.h"
+
+#include <QFileInfo>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -25,7 +30,8 @@ CPrintDlg::CPrintDlg(QPrinter& printer, bool bHasSelection, std::function<void()
         return label;
     };
     addLabel(IDC_PRINTER_LABEL, QStringLiteral("Printer:"), 7, 7, 34, 8);
-    m_pPrinterName = addLabel(IDC_PRINTER_NAME, PrinterDisplayName(m_printer), 43, 7, 117, 8);
+    m_pPrinterName = addLabel(IDC_PRINTER_NAME, QString(), 43, 7, 117, 8);
+    UpdatePrinterName();
 
     auto* group = new CGroupFrame(QStringLiteral("印刷範囲"), this);
     group->setObjectName(QString::number(IDC_RANGE_GROUP));
@@ -66,8 +72,24 @@ bool CPrintDlg::PrintSelection() const { return m_pSelection->isChecked(); }
 
 QString CPrintDlg::PrinterDisplayName(const QPrinter& printer)
 {
+    if (IsPdfDestination(printer)) {
+        const QString file = QFileInfo(printer.outputFileName()).fileName();
+        const QString pdf = AfxLoadString(IDS_PRINT_TO_PDF);
+        return file.isEmpty() ? pdf : QStringLiteral("%1 (%2)").arg(pdf, file);
+    }
     const QString name = printer.printerName();
     return name.isEmpty() ? QStringLiteral("System Default") : name;
+}
+
+void CPrintDlg::UpdatePrinterName()
+{
+    // A long name is shortened in the middle; the tool tip has all of it,
+    // with the PDF file's folder.
+    const QString name = PrinterDisplayName(m_printer);
+    m_pPrinterName->setText(m_pPrinterName->fontMetrics().elidedText(name, Qt::ElideMiddle, m_pPrinterName->width()));
+    m_pPrinterName->setToolTip(IsPdfDestination(m_printer) && !m_printer.outputFileName().isEmpty()
+                                   ? m_printer.outputFileName()
+                                   : name);
 }
 
 void CPrintDlg::OnSetup()
@@ -79,6 +101,6 @@ void CPrintDlg::OnSetup()
         dlg.setOptions(QAbstractPrintDialog::PrintToFile);
         dlg.exec();
     }
-    // The setup may have chosen another printer.
-    m_pPrinterName->setText(PrinterDisplayName(m_printer));
+    // The setup may have chosen another printer, or PDF.
+    UpdatePrinterName();
 }

@@ -6,7 +6,8 @@
 // what gets printed whichever button is chosen, so "選択(&E)" is enabled
 // and preselected exactly when there is one. Page numbers, copies, quality
 // and printing to a file are not offered here; Setup reaches the printer's
-// own settings (and a PDF file) instead.
+// own settings (and a PDF file) instead. The printer line names where the
+// job goes: a printer, or the PDF file when there is no printer.
 
 #include "platform/DialogUnits.h"
 
@@ -41,11 +42,16 @@ public:
 
     // Whether the selection radio button is the chosen one.
     bool PrintSelection() const;
-    // The name shown for `printer`: its printer name, or "System Default".
+    // Where a job on `printer` goes, as the printer line shows it: the
+    // printer's name, or for a PDF destination "PDF ﾌｧｲﾙ" with the file's
+    // name in brackets when one is set. "System Default" only for a printer
+    // without a name.
     static QString PrinterDisplayName(const QPrinter& printer);
 
 private:
     void OnSetup();
+    // Shows the printer line for the printer as it now is.
+    void UpdatePrinterName();
 
     QPrinter& m_printer;
     std::function<void()> m_printerSetup;

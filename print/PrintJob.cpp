@@ -1,9 +1,10 @@
 #include "print/PrintJob.h"
 
-#include "res/Strings.h"
-#include "res/resource.h"
+#include "platform/SafeFile.h"
 #include "view/CWaveViewCore.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -27,29 +28,25 @@ SDeviceGeometry GeometryOf(const QPagedPaintDevice& device)
     return g;
 }
 
-std::string UnusableAreaMessage()
+namespace {
+SPrintResult Result(EPrintResult code, unsigned page = 0, std::string path = {})
 {
-    return "The page leaves no room for a strip of the waveform: lower the margins or the "
-           "resolution factor in the page layout settings.";
+    return SPrintResult{code, page, std::move(path)};
 }
+} // namespace
 
-bool PrintDocument(CWaveViewCore& view, QPagedPaintDevice& device, const SPrintSettings& settings,
-                   std::string& error, std::function<bool(unsigned page, unsigned count)> progress)
+SPrintResult PrintDocument(CWaveViewCore& view, QPagedPaintDevice& device, const SPrintSettings& settings,
+                           const PrintProgress& progress)
 {
-    error.clear();
     // Refused before anything is started: such a page would come out blank,
     // and the page count cannot be worked out for it.
     const SPageLayout first = ComputePageLayout(GeometryOf(device), settings);
-    if (!PrintAreaUsable(first.width, first.height, view.m_nPixelsPerFrame)) {
-        error = UnusableAreaMessage();
-        return false;
-    }
+    if (!PrintAreaUsable(first.width, first.height, view.m_nPixelsPerFrame))
+        return Result(EPrintResult::AreaUnusable);
 
     QPainter painter;
-    if (!painter.begin(&device)) {
-        error = AfxLoadString(AFX_IDP_FAILED_TO_START_PRINT).toStdString();
-        return false;
-    }
+    if (!painter.begin(&device))
+        return Result(EPrintResult::StartFailed);
     for (unsigned n = 1;; ++n) {
         const SPageLayout layout = ComputePageLayout(GeometryOf(device), settings);
         // The count as it stands before this page, for the progress report;
@@ -57,14 +54,13 @@ bool PrintDocument(CWaveViewCore& view, QPagedPaintDevice& device, const SPrintS
         const unsigned count = CountPrintPages(view, layout.width, layout.height);
         if (count == 0) {
             painter.end();
-            error = UnusableAreaMessage();
-            return false;
+            return Result(EPrintResult::AreaUnusable);
         }
         if (progress && !progress(n, count)) {
             if (auto* printer = dynamic_cast<QPrinter*>(&device))
                 printer->abort();
             painter.end();
-            return false;
+            return Result(EPrintResult::Cancelled);
         }
         painter.save();
         SetupPainterForPage(painter, layout);
@@ -76,13 +72,54 @@ bool PrintDocument(CWaveViewCore& view, QPagedPaintDevice& device, const SPrintS
             break;
         if (!device.newPage()) {
             painter.end();
-            error = "The printer refused page " + std::to_string(n + 1) + ".";
-            return false;
+            return Result(EPrintResult::PageFailed, n + 1);
         }
     }
-    if (!painter.end()) {
-        error = "The print job could not be finished.";
-        return false;
-    }
-    return true;
+    if (!painter.end())
+        return Result(EPrintResult::FinishFailed);
+    return Result(EPrintResult::Done);
+}
+
+SPrintResult PrintToPdf(CWaveViewCore& view, const std::string& path, const QPageLayout& layout, int dpi,
+                        const QString& docName, const SPrintSettings& settings, const PrintProgress& progress)
+{
+    // A printer of its own: a job that fails to start leaves its printer
+    // unusable for another file, and the caller's keeps its settings.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setResolution(dpi);
+    printer.setPageLayout(layout);
+    printer.setDocName(docName);
+    printer.setCreator(QStringLiteral("Ondrel"));
+    // A page without room is refused before any file is made.
+    const SPageLayout first = ComputePageLayout(GeometryOf(printer), settings);
+    if (!PrintAreaUsable(first.width, first.height, view.m_nPixelsPerFrame))
+        return Result(EPrintResult::AreaUnusable);
+
+    CSafeSave save;
+    if (!save.Begin(path))
+        return Result(EPrintResult::FileNotCreated, 0, path);
+    printer.setOutputFileName(QString::fromStdString(save.GetTempPath()));
+    SPrintResult result = PrintDocument(view, printer, settings, progress);
+    if (!result.Succeeded())
+        return result; // the temporary file goes with `save`
+    if (!save.Commit())
+        return Result(EPrintResult::FileNotSaved, 0, path);
+    return result;
+}
+
+bool IsPdfDestination(const QPrinter& printer) { return printer.outputFormat() == QPrinter::PdfFormat; }
+
+void UsePdfResolution(QPrinter& printer)
+{
+    if (IsPdfDestination(printer) && printer.resolution() != kPdfResolution)
+        printer.setResolution(kPdfResolution);
+}
+
+QString PdfPathFor(const QString& folder, const QString& docName)
+{
+    QString base = QFileInfo(docName).completeBaseName();
+    if (base.isEmpty())
+        base = docName.isEmpty() ? QStringLiteral("print") : docName;
+    return QDir(folder).filePath(base + QStringLiteral(".pdf"));
 }

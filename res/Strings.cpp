@@ -50,6 +50,8 @@ const std::unordered_map<unsigned, const char*>& Table()
         {AFX_IDS_TWOPAGE, "2 ﾍﾟｰｼﾞ(&T)"},
         {AFX_IDS_PRINTPAGENUM, "ﾍﾟｰｼﾞ %u"},
         {AFX_IDS_PREVIEWPAGEDESC, "ﾍﾟｰｼﾞ %u\nﾍﾟｰｼﾞ %u-%u\n"},
+        {AFX_IDS_PRINTFILTER, "PDF ﾌｧｲﾙ (*.pdf)"},
+        {AFX_IDS_PRINTCAPTION, "ﾌｧｲﾙへ出力"},
         {AFX_IDP_FAILED_TO_OPEN_DOC, "ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。"},
         {AFX_IDP_FAILED_TO_SAVE_DOC, "ﾄﾞｷｭﾒﾝﾄを保存することに失敗しました。"},
         {AFX_IDP_ASK_TO_SAVE, "%1 への変更を保存しますか?"},
@@ -68,6 +70,14 @@ const std::unordered_map<unsigned, const char*>& Table()
         {IDS_DEVICE_BUSY, "録音中または再生中です。停止してからもう一度操作してください。"},
         {IDS_SAVE_WHILE_RECORDING, "録音中は保存できません。録音を停止してからもう一度操作してください。"},
         {IDS_EFFECT_BUSY, "効果の処理中です。終わってからもう一度操作してください。"},
+        // Printing.
+        {IDS_PRINT_TO_PDF, "PDF ﾌｧｲﾙ"},
+        {IDS_PRINT_NO_ROOM, "ﾍﾟｰｼﾞに波形を印刷する余地がありません。ﾍﾟｰｼﾞﾚｱｳﾄの設定で余白か分解能を小さくしてください。"},
+        {IDS_PRINT_PAGE_FAILED, "%1 ﾍﾟｰｼﾞ目を印刷できませんでした。印刷を中止しました。"},
+        {IDS_PRINT_END_FAILED, "印刷ｼﾞｮﾌﾞを終了できませんでした。"},
+        {IDS_PRINT_FILE_NOT_CREATED, "%1 を作成できませんでした。ﾌｫﾙﾀﾞがあり、書き込みできることを確認してください。"},
+        {IDS_PRINT_FILE_NOT_SAVED, "%1 に書き込めませんでした。ﾃﾞｨｽｸの空き容量を確認してください。"},
+        {IDS_PRINT_NOT_PDF, "%1 には印刷できません。PDF ﾌｧｲﾙの名前は .pdf で終わる必要があります。"},
         {IDS_SAVE_NOT_WAV, "%1 には保存できません。WAV ﾌｧｲﾙの名前は .wav で終わる必要があります。"},
     };
     return table;

@@ -90,6 +90,8 @@ constexpr unsigned AFX_IDS_ONEPAGE = 61505;
 constexpr unsigned AFX_IDS_TWOPAGE = 61506;
 constexpr unsigned AFX_IDS_PRINTPAGENUM = 61507;
 constexpr unsigned AFX_IDS_PREVIEWPAGEDESC = 61508;
+constexpr unsigned AFX_IDS_PRINTFILTER = 61511;
+constexpr unsigned AFX_IDS_PRINTCAPTION = 61512;
 constexpr unsigned AFX_IDP_FAILED_TO_OPEN_DOC = 61697;
 constexpr unsigned AFX_IDP_FAILED_TO_SAVE_DOC = 61698;
 constexpr unsigned AFX_IDP_ASK_TO_SAVE = 61699;
@@ -97,3 +99,12 @@ constexpr unsigned AFX_IDP_FAILED_TO_START_PRINT = 61702;
 constexpr unsigned AFX_IDP_PARSE_INT = 61712;
 constexpr unsigned AFX_IDP_PARSE_REAL = 61713;
 constexpr unsigned AFX_IDP_PARSE_REAL_RANGE = 61715;
+
+// Strings of printing: where a job goes and why one failed.
+constexpr unsigned IDS_PRINT_TO_PDF = 61740;
+constexpr unsigned IDS_PRINT_NO_ROOM = 61741;
+constexpr unsigned IDS_PRINT_PAGE_FAILED = 61742;
+constexpr unsigned IDS_PRINT_END_FAILED = 61743;
+constexpr unsigned IDS_PRINT_FILE_NOT_CREATED = 61744;
+constexpr unsigned IDS_PRINT_FILE_NOT_SAVED = 61745;
+constexpr unsigned IDS_PRINT_NOT_PDF = 61746;

@@ -80,7 +80,7 @@ class TestShell : public QObject {
     void Start(const QStringList& args = {QStringLiteral("ondrel")})
     {
         m_app = std::make_unique<COndrelApp>(*m_dir / "ondrel.ini");
-        QVERIFY(m_app->InitInstance(args));
+        QVERIFY(m_app->InitInstance(ParseCommandLine(args).info));
     }
     bool Enabled(unsigned nID)
     {
@@ -276,7 +276,7 @@ private slots:
         MessageRecorder boxes;
         WriteAll(*m_dir / "bad.wav", std::string("not audio"));
         m_app = std::make_unique<COndrelApp>(*m_dir / "ondrel.ini");
-        QVERIFY(!m_app->InitInstance({"ondrel", S(*m_dir, "bad.wav")}));
+        QVERIFY(!m_app->InitInstance(ParseCommandLine({"ondrel", S(*m_dir, "bad.wav")}).info));
         QCOMPARE(boxes.texts.size(), std::size_t{1});
         QVERIFY(boxes.texts[0].startsWith(QStringLiteral("ﾄﾞｷｭﾒﾝﾄを開くことに失敗しました。")));
     }

@@ -1,6 +1,6 @@
 // The page layout dialog (values from and to the profile, the refusals and
-// their order), the print dialog's range buttons, and the print preview's
-// one/two-page choice, keys and page label.
+// their order), the print dialog's range buttons and printer line, and the
+// print preview's one/two-page choice, keys and page label.
 
 #include "doc/COndrelDoc.h"
 #include "frame/CCurrentFormat.h"
@@ -300,23 +300,39 @@ private slots:
         }
     }
 
-    void printDialogButtons()
+    void printDialogButtonsAndThePrinterLine()
     {
+        // No printer: Qt's fallback is PDF without a file.
         QPrinter printer;
         printer.setOutputFormat(QPrinter::PdfFormat);
         int setups = 0;
         int helps = 0;
-        CPrintDlg dlg(printer, false, [&] { ++setups; }, [&] { ++helps; });
+        const QString chosen = QString::fromStdString(*m_dir / "kept/a very long name for the printed waveform.pdf");
+        CPrintDlg dlg(
+            printer, false,
+            [&] {
+                // The setup chooses a PDF file.
+                ++setups;
+                printer.setOutputFileName(chosen);
+            },
+            [&] { ++helps; });
         dlg.show();
         QCOMPARE(dlg.windowTitle(), QStringLiteral("Print"));
         auto* name = dlg.findChild<QLabel*>(QStringLiteral("1088"));
         QVERIFY(name);
-        QCOMPARE(name->text(), QStringLiteral("System Default"));
+        QCOMPARE(name->text(), QStringLiteral("PDF ﾌｧｲﾙ"));
         QVERIFY(Button(dlg, "IDOK")->isDefault());
         Button(dlg, "1038")->click();
         QCOMPARE(helps, 1);
         Button(dlg, "1024")->click();
         QCOMPARE(setups, 1);
+        // The line names the file, shortened to its width, the tip in full.
+        QCOMPARE(CPrintDlg::PrinterDisplayName(printer),
+                 QStringLiteral("PDF ﾌｧｲﾙ (a very long name for the printed waveform.pdf)"));
+        QVERIFY(name->text().startsWith(QStringLiteral("PDF")));
+        QVERIFY(name->text().endsWith(QStringLiteral(".pdf)")));
+        QVERIFY(name->fontMetrics().horizontalAdvance(name->text()) <= name->width());
+        QCOMPARE(name->toolTip(), chosen);
         QVERIFY(dlg.isVisible());
         Button(dlg, "IDOK")->click();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));

@@ -467,6 +467,17 @@ TEST_F(PrintCliTest, PdfPagesAndStripPositions)
     EXPECT_EQ(Rows(Page(dir / "out.pdf", 3), 57, kBlack), std::vector<int>{121});
 }
 
+// Without --dpi the PDF is a 300-dpi device: strips 256 units = 61.44
+// points apart, from 20 mm = trunc(236.2) units down; 12 strips a page.
+TEST_F(PrintCliTest, DefaultResolutionIs300Dpi)
+{
+    ASSERT_EQ(Run("print '" + Wave(100, 16384) + "' '" + dir / "out.pdf" + "'"), 0) << Output();
+    const std::vector<int> rows = Rows(Page(dir / "out.pdf", 1), 300, kGrey);
+    ASSERT_EQ(rows.size(), 12u);
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        EXPECT_NEAR(rows[i], (236 + 128 + 256.0 * static_cast<double>(i)) * 72 / 300, 1.0) << i;
+}
+
 TEST_F(PrintCliTest, MarginsFromOptionsAndProfile)
 {
     const std::string in = Wave(100, 16384);

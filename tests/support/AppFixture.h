@@ -31,6 +31,12 @@ public:
     // Makes the folder and starts the editor; false when it did not start.
     bool Start()
     {
+        Prepare();
+        return Launch(CCommandLineInfo{});
+    }
+    // The folder, the environment and the message boxes, without the editor.
+    void Prepare()
+    {
         dir = std::make_unique<CTempDir>();
         qputenv("HOME", QByteArray::fromStdString(dir->Path().string()));
         qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(*dir / "cache"));
@@ -45,8 +51,13 @@ public:
             answers.pop_front();
             return a;
         });
+    }
+    // Starts the editor with the command line `info`, after Prepare; false
+    // when the program would end (see COndrelApp::InitInstance).
+    bool Launch(const CCommandLineInfo& info)
+    {
         app = std::make_unique<COndrelApp>(*dir / "ondrel.ini");
-        return app->InitInstance({"ondrel"});
+        return app->InitInstance(info);
     }
     void Stop()
     {
