@@ -1,7 +1,7 @@
 #include "app/CAboutDlg.h"
 
 #include "app/CommandLine.h"
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 #include "res/AppIcon.h"
 
 #include <QLabel>

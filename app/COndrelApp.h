@@ -5,8 +5,8 @@
 // one printer that printing and print preview use.
 
 #include "app/CommandLine.h"
-#include "platform/CCmdTarget.h"
-#include "platform/CRecentFileList.h"
+#include "framework/CCmdTarget.h"
+#include "framework/CRecentFileList.h"
 #include "platform/Profile.h"
 
 #include <QObject>

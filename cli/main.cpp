@@ -10,7 +10,7 @@
 #include "frame/CCurrentFormat.h"
 #include "res/Strings.h"
 #include "res/resource.h"
-#include "platform/DecimalNumber.h"
+#include "framework/DecimalNumber.h"
 #include "platform/Profile.h"
 #include "platform/Reason.h"
 #include "platform/SafeFile.h"

@@ -17,7 +17,7 @@
 // selection, and then the value read at opening is stored back unchanged.
 // ｷｬﾝｾﾙ stores nothing.
 
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 
 #include <QDialog>
 

@@ -5,7 +5,7 @@
 // into the PCM block, in whole frames.
 
 #include "audio/CWaveData.h"
-#include "platform/Document.h"
+#include "framework/Document.h"
 
 #include <cstdint>
 #include <string>

@@ -1,6 +1,6 @@
 #include "effects/DataExchange.h"
 
-#include "platform/DecimalNumber.h"
+#include "framework/DecimalNumber.h"
 #include "res/Strings.h"
 #include "res/resource.h"
 

@@ -11,7 +11,7 @@
 // C's "%.15g": 1.1 -> "1.1", 3.0 -> "3", 0.5 -> "0.5", 1e20 -> "1e+20".
 QString FormatGeneral15(double v);
 
-// A fractional field's text, read by ParseDecimal (platform/DecimalNumber.h):
+// A fractional field's text, read by ParseDecimal (framework/DecimalNumber.h):
 // blanks around a decimal number with an optional point and exponent ("1.5",
 // " .5 ", "1e2"). "nan", "inf", "0x10", "1.5x", "1,5", "1e999" and "" are not
 // numbers. Leaves `value` alone when the text does not parse.

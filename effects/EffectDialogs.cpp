@@ -1,8 +1,8 @@
 #include "effects/EffectDialogs.h"
 
 #include "effects/DataExchange.h"
-#include "platform/CSpinButtonCtrl.h"
-#include "platform/MessageBox.h"
+#include "framework/CSpinButtonCtrl.h"
+#include "framework/MessageBox.h"
 #include "res/Strings.h"
 #include "res/resource.h"
 

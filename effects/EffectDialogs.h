@@ -13,7 +13,7 @@
 // leaving the dialog open with that box focused and its text selected.
 
 #include "effects/EffectParams.h"
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 
 #include <QDialog>
 

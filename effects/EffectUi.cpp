@@ -2,9 +2,9 @@
 
 #include "doc/COndrelDoc.h"
 #include "effects/EffectDialogs.h"
-#include "platform/CCmdTarget.h"
-#include "platform/MessageBox.h"
-#include "platform/ReasonText.h"
+#include "framework/CCmdTarget.h"
+#include "framework/MessageBox.h"
+#include "framework/ReasonText.h"
 #include "res/resource.h"
 
 #include <QCoreApplication>

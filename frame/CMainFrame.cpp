@@ -2,8 +2,8 @@
 
 #include "frame/CHelpWindow.h"
 #include "frame/CRecordPanel.h"
-#include "platform/CRecentFileList.h"
-#include "platform/MessageBox.h"
+#include "framework/CRecentFileList.h"
+#include "framework/MessageBox.h"
 #include "res/AppIcon.h"
 #include "res/Menus.h"
 #include "res/Strings.h"

@@ -5,7 +5,7 @@
 // (and through it the document), then itself, then the application.
 
 #include "frame/CCurrentFormat.h"
-#include "platform/CCmdTarget.h"
+#include "framework/CCmdTarget.h"
 
 #include <QMainWindow>
 

@@ -1,6 +1,6 @@
 #include "frame/CRecordPanel.h"
 
-#include "platform/CSpinButtonCtrl.h"
+#include "framework/CSpinButtonCtrl.h"
 #include "res/resource.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 // template in dialog units of the dialog font; every control carries its
 // identifier's name as object name.
 
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 
 #include <QWidget>
 

@@ -2,7 +2,7 @@
 // Why an operation failed, as data: a code with the details it names (the
 // file, a number or two, the system's errno). The layers below the window
 // return these and never a sentence; the window turns them into Japanese
-// (platform/ReasonText.h) and the command-line tool into English
+// (framework/ReasonText.h) and the command-line tool into English
 // (ReasonTextEnglish below).
 
 #include <cstdint>

@@ -1,7 +1,7 @@
 #include "print/CPageLayoutDlg.h"
 
-#include "platform/DecimalNumber.h"
-#include "platform/MessageBox.h"
+#include "framework/DecimalNumber.h"
+#include "framework/MessageBox.h"
 #include "platform/Profile.h"
 
 #include <QLabel>

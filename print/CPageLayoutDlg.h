@@ -12,7 +12,7 @@
 // stores nothing. The printer button runs the printer setup and leaves the
 // dialog open.
 
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 
 #include <QDialog>
 

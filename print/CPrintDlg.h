@@ -9,7 +9,7 @@
 // own settings (and a PDF file) instead. The printer line names where the
 // job goes: a printer, or the PDF file when there is no printer.
 
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "print/CPrintPreview.h"
 
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 #include "platform/Profile.h"
 #include "print/PrintJob.h"
 #include "print/PrintRendering.h"

@@ -5,7 +5,7 @@
 // modal: nothing else takes input until the job ends. ｷｬﾝｾﾙ, Escape or the
 // close box ask the job to stop; the box stays until the job has stopped.
 
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 
 #include <QDialog>
 

@@ -2,8 +2,8 @@
 
 #include "doc/COndrelDoc.h"
 #include "frame/CCurrentFormat.h"
-#include "platform/MessageBox.h"
-#include "platform/ReasonText.h"
+#include "framework/MessageBox.h"
+#include "framework/ReasonText.h"
 #include "res/resource.h"
 
 #include <QMouseEvent>

@@ -5,8 +5,8 @@
 // paint when invalidated, the detail pane and position bar on a scroll, the
 // inverted columns during a drag. Painting the widget only shows the image.
 
-#include "platform/CCmdTarget.h"
-#include "platform/Document.h"
+#include "framework/CCmdTarget.h"
+#include "framework/Document.h"
 #include "platform/WaveAudio.h"
 #include "view/CWaveViewCore.h"
 

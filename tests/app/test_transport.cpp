@@ -10,7 +10,7 @@
 #include "doc/COndrelDoc.h"
 #include "frame/CMainFrame.h"
 #include "frame/CRecordPanel.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "platform/ProcessCache.h"
 #include "platform/WaveAudio.h"
 #include "res/resource.h"

@@ -7,7 +7,7 @@
 #include "app/COndrelApp.h"
 #include "doc/COndrelDoc.h"
 #include "frame/CMainFrame.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "platform/ProcessCache.h"
 #include "res/resource.h"
 #include "tests/support/WaveFixtures.h"

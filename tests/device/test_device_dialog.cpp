@@ -2,7 +2,7 @@
 // profile in a private folder.
 
 #include "device/CWavDeviceDlg.h"
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 #include "platform/Profile.h"
 #include "platform/WaveAudio.h"
 #include "tests/support/TempDir.h"

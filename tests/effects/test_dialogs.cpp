@@ -3,9 +3,9 @@
 
 #include "effects/DataExchange.h"
 #include "effects/EffectDialogs.h"
-#include "platform/CSpinButtonCtrl.h"
-#include "platform/DialogUnits.h"
-#include "platform/MessageBox.h"
+#include "framework/CSpinButtonCtrl.h"
+#include "framework/DialogUnits.h"
+#include "framework/MessageBox.h"
 
 #include <QDir>
 #include <QGroupBox>

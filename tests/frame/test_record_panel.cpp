@@ -2,8 +2,8 @@
 
 #include "frame/CMainFrame.h"
 #include "frame/CRecordPanel.h"
-#include "platform/CSpinButtonCtrl.h"
-#include "platform/DialogUnits.h"
+#include "framework/CSpinButtonCtrl.h"
+#include "framework/DialogUnits.h"
 #include "res/resource.h"
 
 #include <QComboBox>

@@ -4,7 +4,7 @@
 
 #include "doc/COndrelDoc.h"
 #include "frame/CCurrentFormat.h"
-#include "platform/MessageBox.h"
+#include "framework/MessageBox.h"
 #include "platform/ProcessCache.h"
 #include "platform/Profile.h"
 #include "print/CPageLayoutDlg.h"

@@ -2,7 +2,7 @@
 // command-line tool's English line.
 
 #include "platform/Reason.h"
-#include "platform/ReasonText.h"
+#include "framework/ReasonText.h"
 #include "platform/WaveAudio.h"
 
 #include <gtest/gtest.h>

@@ -4,7 +4,7 @@
 // overridable steps of new, open and save. It knows nothing of windows;
 // failures leave a reason in GetError for the caller to put into words.
 
-#include "platform/CCmdTarget.h"
+#include "framework/CCmdTarget.h"
 #include "platform/Reason.h"
 
 #include <cstdint>

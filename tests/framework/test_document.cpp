@@ -1,4 +1,4 @@
-#include "platform/Document.h"
+#include "framework/Document.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>

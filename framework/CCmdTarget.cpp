@@ -1,4 +1,4 @@
-#include "platform/CCmdTarget.h"
+#include "framework/CCmdTarget.h"
 
 bool CCmdTarget::OnCmdMsg(unsigned nID, CCmdUI* pCmdUI)
 {

@@ -1,4 +1,4 @@
-#include "platform/DecimalNumber.h"
+#include "framework/DecimalNumber.h"
 
 #include <climits>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "platform/CSingleDocTemplate.h"
+#include "framework/CSingleDocTemplate.h"
 
-#include "platform/CRecentFileList.h"
-#include "platform/Document.h"
-#include "platform/MessageBox.h"
-#include "platform/ReasonText.h"
+#include "framework/CRecentFileList.h"
+#include "framework/Document.h"
+#include "framework/MessageBox.h"
+#include "framework/ReasonText.h"
 #include "res/Strings.h"
 #include "res/resource.h"
 

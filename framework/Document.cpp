@@ -1,4 +1,4 @@
-#include "platform/Document.h"
+#include "framework/Document.h"
 
 #include "platform/SafeFile.h"
 

@@ -1,4 +1,4 @@
-#include "platform/DialogUnits.h"
+#include "framework/DialogUnits.h"
 
 #include <QFontMetrics>
 #include <QPainter>

@@ -1,4 +1,4 @@
-#include "platform/CRecentFileList.h"
+#include "framework/CRecentFileList.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "platform/CSpinButtonCtrl.h"
+#include "framework/CSpinButtonCtrl.h"
 
-#include "platform/DecimalNumber.h"
+#include "framework/DecimalNumber.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>

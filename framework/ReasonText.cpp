@@ -1,4 +1,4 @@
-#include "platform/ReasonText.h"
+#include "framework/ReasonText.h"
 
 #include "platform/WaveAudio.h"
 #include "res/Strings.h"
