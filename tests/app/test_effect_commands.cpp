@@ -2,6 +2,7 @@
 // after a command, and the selection as the window.
 
 #include "tests/support/AppFixture.h"
+#include "tests/support/WindowDriving.h"
 
 #include "app/COndrelApp.h"
 #include "doc/COndrelDoc.h"
@@ -22,17 +23,6 @@ namespace {
 const unsigned kEffects[] = {ID_EFFECT_REVERSE, ID_EFFECT_ECHO,  ID_EFFECT_VIBRATO, ID_EFFECT_CHORUS,
                              ID_EFFECT_TREMOLO, ID_EFFECT_VOICE, ID_EFFECT_SINE};
 
-// Presses a button of the modal dialog that opens next.
-void AnswerNextDialog(const char* button)
-{
-    QTimer::singleShot(0, [button] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        auto* b = modal->findChild<QPushButton*>(QString::fromUtf8(button));
-        QVERIFY(b);
-        b->click();
-    });
-}
 } // namespace
 
 class TestEffectCommands : public QObject {

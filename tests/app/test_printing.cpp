@@ -5,6 +5,7 @@
 // the built program.
 
 #include "tests/support/AppFixture.h"
+#include "tests/support/WindowDriving.h"
 
 #include "app/CommandLine.h"
 #include "platform/Profile.h"
@@ -26,23 +27,6 @@
 #include <filesystem>
 
 namespace {
-
-// Runs `action` once `ready` holds, looking every few milliseconds from the
-// event loop that runs then (a dialog's, or the progress box's between
-// pages).
-void WhenReady(std::function<bool()> ready, std::function<void()> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(2);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, action] {
-        if (!ready())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start();
-}
 
 template <class T>
 T* Shown()

@@ -20,6 +20,7 @@
 //                      from case to case up to it
 
 #include "tests/support/AppFixture.h"
+#include "tests/support/WindowDriving.h"
 
 #include "device/CQtWaveAudio.h"
 #include "effects/EffectUi.h"
@@ -351,25 +352,6 @@ private:
     QTimer m_timer;
 };
 
-// A sub-control of a scroll bar, in its coordinates.
-QRect ScrollPart(QScrollBar* bar, QStyle::SubControl part)
-{
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.subControls = QStyle::SC_All;
-    opt.activeSubControls = QStyle::SC_None;
-    opt.orientation = bar->orientation();
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
-    opt.pageStep = bar->pageStep();
-    opt.upsideDown = bar->invertedAppearance();
-    if (bar->orientation() == Qt::Horizontal)
-        opt.state |= QStyle::State_Horizontal;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
-}
 
 // ---------------------------------------------------------------- one run
 
@@ -905,7 +887,7 @@ private:
         if (s.p[0] < 4) {
             static const QStyle::SubControl parts[] = {QStyle::SC_ScrollBarSubLine, QStyle::SC_ScrollBarAddLine,
                                                        QStyle::SC_ScrollBarSubPage, QStyle::SC_ScrollBarAddPage};
-            const QRect r = ScrollPart(bar, parts[s.p[0]]);
+            const QRect r = ScrollBarPart(bar, parts[s.p[0]]);
             if (!r.isEmpty())
                 QTest::mouseClick(bar, Qt::LeftButton, Qt::NoModifier, r.center());
             if (empty && bar->sliderPosition() != positionBefore)
@@ -913,8 +895,8 @@ private:
                                  "the thumb went from " + std::to_string(positionBefore) + " to " +
                                      std::to_string(bar->sliderPosition()) + " although there is nothing to scroll"};
         } else {
-            const QRect slider = ScrollPart(bar, QStyle::SC_ScrollBarSlider);
-            const QRect groove = ScrollPart(bar, QStyle::SC_ScrollBarGroove);
+            const QRect slider = ScrollBarPart(bar, QStyle::SC_ScrollBarSlider);
+            const QRect groove = ScrollBarPart(bar, QStyle::SC_ScrollBarGroove);
             if (!slider.isEmpty()) {
                 const QPoint from = slider.center();
                 const int span = std::max(groove.width() - slider.width(), 0);

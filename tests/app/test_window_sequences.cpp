@@ -7,6 +7,7 @@
 
 #include "tests/support/AppFixture.h"
 #include "tests/support/FakeAudio.h"
+#include "tests/support/WindowDriving.h"
 
 #include "effects/EffectUi.h"
 #include "frame/CRecordPanel.h"
@@ -26,37 +27,6 @@
 #include <thread>
 
 namespace {
-// Presses a button of the modal dialog that opens next.
-void AnswerNextDialog(const char* button)
-{
-    QTimer::singleShot(0, [button] {
-        QWidget* modal = QApplication::activeModalWidget();
-        QVERIFY(modal);
-        auto* b = modal->findChild<QPushButton*>(QString::fromUtf8(button));
-        QVERIFY(b);
-        QTest::mouseClick(b, Qt::LeftButton);
-    });
-}
-
-// The rectangle of a part of the scroll bar (arrows, trough, thumb).
-QRect ScrollBarPart(QScrollBar* bar, QStyle::SubControl part)
-{
-    QStyleOptionSlider opt;
-    opt.initFrom(bar);
-    opt.subControls = QStyle::SC_All;
-    opt.orientation = bar->orientation();
-    opt.minimum = bar->minimum();
-    opt.maximum = bar->maximum();
-    opt.sliderPosition = bar->sliderPosition();
-    opt.sliderValue = bar->value();
-    opt.singleStep = bar->singleStep();
-    opt.pageStep = bar->pageStep();
-    opt.upsideDown = bar->invertedAppearance();
-    if (bar->orientation() == Qt::Horizontal)
-        opt.state |= QStyle::State_Horizontal;
-    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, part, bar);
-}
-
 // Holds an effect's worker before it starts, with the progress window shown
 // at once, until Release: a test can then look at the window during a run
 // and press the progress window's ｷｬﾝｾﾙ first.
@@ -79,23 +49,6 @@ struct CWorkerGate {
     ~CWorkerGate() { CProgressRunner::SetTestHooks(500, nullptr); }
     void Release() { released = true; }
 };
-
-// Runs `action` once `ready` holds, looking every few milliseconds from the
-// event loop that runs then (a dialog's or the progress window's), without
-// a loop of its own.
-void WhenReady(std::function<bool()> ready, std::function<void()> action)
-{
-    auto* timer = new QTimer;
-    timer->setInterval(2);
-    QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, action] {
-        if (!ready())
-            return;
-        timer->stop();
-        timer->deleteLater();
-        action();
-    });
-    timer->start();
-}
 
 QProgressDialog* ShownProgress()
 {
