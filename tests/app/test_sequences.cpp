@@ -15,7 +15,7 @@
 // the shrunk steps and an RC_PARAMS line that replays them are printed.
 //   RC_PARAMS          RapidCheck's own (seed, max_success, max_size,
 //                      reproduce, noshrink, ...); wins over the two below
-//   ONDREL_SEQ_CASES   sequences to run (default 24)
+//   ONDREL_SEQ_CASES   sequences to run (default 60)
 //   ONDREL_SEQ_STEPS   the longest sequence (default 120); lengths grow
 //                      from case to case up to it
 
@@ -1047,7 +1047,7 @@ private slots:
     void initTestCase()
     {
         // Our defaults first; whatever RC_PARAMS says wins over them.
-        const QByteArray cases = qEnvironmentVariableIsSet("ONDREL_SEQ_CASES") ? qgetenv("ONDREL_SEQ_CASES") : "24";
+        const QByteArray cases = qEnvironmentVariableIsSet("ONDREL_SEQ_CASES") ? qgetenv("ONDREL_SEQ_CASES") : "60";
         const QByteArray steps = qEnvironmentVariableIsSet("ONDREL_SEQ_STEPS") ? qgetenv("ONDREL_SEQ_STEPS") : "120";
         qputenv("RC_PARAMS", "seed=20261211 max_success=" + cases + " max_size=" + steps + " " + qgetenv("RC_PARAMS"));
         m_audio = std::make_unique<CQtWaveAudio>();
