@@ -15,7 +15,13 @@ COndrelDoc::COndrelDoc(CCurrentFormat& frame) : m_frame(frame) {}
 
 void COndrelDoc::Serialize(CArchive& /*ar*/) {}
 
-bool COndrelDoc::OnNewDocument() { return CDocument::OnNewDocument(); }
+bool COndrelDoc::OnNewDocument()
+{
+    if (!CDocument::OnNewDocument())
+        return false;
+    m_eFileEncoding = EWaveEncoding::Pcm;
+    return true;
+}
 
 bool COndrelDoc::OnOpenDocument(const std::string& path)
 {
@@ -35,6 +41,7 @@ bool COndrelDoc::OnOpenDocument(const std::string& path)
     }
     // The undo file holds the previous file's state: never offer it here.
     m_bCanUndo = 0;
+    m_eFileEncoding = m_eLoadedEncoding;
     return true;
 }
 
@@ -47,6 +54,7 @@ bool COndrelDoc::OnSaveDocument(const std::string& path)
     if (!SaveWaveFile(path))
         return false;
     SetModifiedFlag(false);
+    m_eFileEncoding = EWaveEncoding::Pcm;
     return true;
 }
 
@@ -271,7 +279,7 @@ int COndrelDoc::SaveWaveFile(const std::string& path, bool bDurable)
 int COndrelDoc::LoadWaveFile(const std::string& path)
 {
     SReason error;
-    if (!::LoadWaveFile(path, m_wave, m_frame, error)) {
+    if (!::LoadWaveFile(path, m_wave, m_frame, error, &m_eLoadedEncoding)) {
         SetError(std::move(error));
         return 0;
     }

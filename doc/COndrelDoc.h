@@ -5,6 +5,7 @@
 // into the PCM block, in whole frames.
 
 #include "audio/CWaveData.h"
+#include "audio/WaveFile.h"
 #include "framework/Document.h"
 
 #include <cstdint>
@@ -96,9 +97,18 @@ public:
     // `bDurable` false skips flushing it to the disk); 1 on success, 0 with
     // GetError set. The modified flag is left alone.
     virtual int SaveWaveFile(const std::string& path, bool bDurable = true);
-    // Replaces the audio with the WAV file at `path` and shows its format
-    // and size; 1 on success, 0 with GetError set and nothing changed.
+    // Replaces the audio with the WAV file at `path` (converted to 16 bits
+    // when it holds another shape) and shows its format and size; 1 on
+    // success, 0 with GetError set and nothing changed.
     virtual int LoadWaveFile(const std::string& path);
+    // How the file the last successful LoadWaveFile read stores its samples
+    // (Pcm before any load).
+    EWaveEncoding GetLoadedEncoding() const { return m_eLoadedEncoding; }
+    // How the document's own file stores its samples: not Pcm while the
+    // audio came from a file that was converted on opening and no save has
+    // written since. A new document and every successful save make it Pcm
+    // (the file saved to holds the 16-bit audio).
+    EWaveEncoding GetFileEncoding() const { return m_eFileEncoding; }
 
     // Where the undo copy is kept: "undo$$$.wav" in this process's cache
     // folder (platform/ProcessCache.h). False with GetError set when that
@@ -148,4 +158,6 @@ public:
 private:
     CCurrentFormat& m_frame;
     int m_bBusy = 0;
+    EWaveEncoding m_eLoadedEncoding = EWaveEncoding::Pcm;
+    EWaveEncoding m_eFileEncoding = EWaveEncoding::Pcm;
 };
