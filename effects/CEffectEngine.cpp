@@ -1,5 +1,6 @@
 #include "effects/CEffectEngine.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -91,6 +92,12 @@ struct CEffectEngine::SImpl {
     std::int64_t newestHalfBase = 0; // (h mod 2) * F, where the newest half sits in the ring
     int emptyLoads = 0;              // consecutive loads that found the file exhausted
     std::uint32_t sourceAlign = 0;   // bytes per source frame
+    // The two halves the ring holds, decoded in the order of their frames:
+    // left[0..2F) are frames halfStart - F .. halfStart + F - 1; right
+    // likewise for stereo sources, `left` again for mono ones.
+    std::unique_ptr<std::int32_t[]> decoded;
+    std::int32_t* decodedLeft = nullptr;
+    std::int32_t* decodedRight = nullptr;
 
     // Target side.
     std::uint8_t* dest = nullptr;
@@ -107,6 +114,8 @@ struct CEffectEngine::SImpl {
         }
         delete[] ring;
         ring = nullptr;
+        decoded.reset();
+        decodedLeft = decodedRight = nullptr;
         sourceShape = EShape::Unsupported;
         format = SSourceFormat{};
         sourceAlign = 0;
@@ -115,7 +124,42 @@ struct CEffectEngine::SImpl {
     // Loads halves until `index` is below the threshold. Kept out of line so
     // that the common read stays a handful of arithmetic operations.
     [[gnu::noinline]] void LoadUpTo(std::int64_t index);
+    // Decodes the F frames of ring half `half` into decoded position `at`
+    // (0 or F).
+    void DecodeHalf(std::uint32_t half, std::int64_t at);
 };
+
+void CEffectEngine::SImpl::DecodeHalf(std::uint32_t half, std::int64_t at)
+{
+    const std::uint8_t* p = ring + std::size_t{half} * kRingHalfBytes;
+    std::int32_t* l = decodedLeft + at;
+    std::int32_t* r = decodedRight + at;
+    const std::int64_t n = framesPerHalf;
+    switch (sourceShape) {
+    case EShape::Stereo16:
+        for (std::int64_t k = 0; k < n; ++k) {
+            l[k] = LeS16(p + 4 * k);
+            r[k] = LeS16(p + 4 * k + 2);
+        }
+        break;
+    case EShape::Mono16:
+        for (std::int64_t k = 0; k < n; ++k)
+            l[k] = LeS16(p + 2 * k);
+        break;
+    case EShape::Stereo8:
+        for (std::int64_t k = 0; k < n; ++k) {
+            l[k] = Scale8(p[2 * k]);
+            r[k] = Scale8(p[2 * k + 1]);
+        }
+        break;
+    case EShape::Mono8:
+        for (std::int64_t k = 0; k < n; ++k)
+            l[k] = Scale8(p[k]);
+        break;
+    case EShape::Unsupported:
+        break;
+    }
+}
 
 void CEffectEngine::SImpl::LoadUpTo(std::int64_t index)
 {
@@ -140,6 +184,13 @@ void CEffectEngine::SImpl::LoadUpTo(std::int64_t index)
         }
         emptyLoads = got == 0 ? emptyLoads + 1 : 0;
         threshold += framesPerHalf;
+        // The newer decoded half becomes the older one; the loaded half is
+        // the newer.
+        const std::size_t bytes = static_cast<std::size_t>(framesPerHalf) * sizeof(std::int32_t);
+        std::memmove(decodedLeft, decodedLeft + framesPerHalf, bytes);
+        if (decodedRight != decodedLeft)
+            std::memmove(decodedRight, decodedRight + framesPerHalf, bytes);
+        DecodeHalf(static_cast<std::uint32_t>(refills % 2), framesPerHalf);
     }
     halfStart = refills * framesPerHalf;
     newestHalfBase = (refills % 2) * framesPerHalf;
@@ -254,6 +305,20 @@ int CEffectEngine::OpenEffectSource(const std::string& path, SSourceFormat& form
     s.sourceShape = shape;
     s.sourceAlign = static_cast<std::uint32_t>(found.nChannels * (found.nBitsPerSample / 8));
     s.framesPerHalf = kRingHalfBytes / s.sourceAlign;
+    const bool stereo = found.nChannels == 2;
+    const std::size_t held = static_cast<std::size_t>(2 * s.framesPerHalf);
+    s.decoded.reset(new (std::nothrow) std::int32_t[stereo ? 2 * held : held]);
+    if (!s.decoded) {
+        s.Close();
+        return kEngineNoMemory;
+    }
+    s.decodedLeft = s.decoded.get();
+    s.decodedRight = stereo ? s.decodedLeft + held : s.decodedLeft;
+    // Before the first frame the ring holds silence, then the first half.
+    std::fill(s.decodedLeft, s.decodedLeft + s.framesPerHalf, 0);
+    if (stereo)
+        std::fill(s.decodedRight, s.decodedRight + s.framesPerHalf, 0);
+    s.DecodeHalf(0, s.framesPerHalf);
     s.refills = 0;
     s.threshold = s.framesPerHalf;
     s.halfStart = 0;
@@ -305,25 +370,35 @@ SFrame CEffectEngine::ReadSourceFrame(std::int32_t index)
 
 SFrame CEffectEngine::ReadSourceFrameAt(double position)
 {
-    // Positions outside the range of frame indices are taken as the nearest
-    // index; a NaN reads the oldest frame held, like any index far behind.
-    constexpr double lo = std::numeric_limits<std::int32_t>::min();
-    constexpr double hi = std::numeric_limits<std::int32_t>::max();
-    double x = position;
-    if (!(x >= lo))
-        x = lo;
-    else if (x > hi)
-        x = hi;
+    const SSourcePosition at = SplitSourcePosition(position);
+    const SFrame f0 = ReadSourceFrame(at.index);
+    const SFrame f1 = ReadSourceFrame(at.next);
+    return InterpolateFrames(f0, f1, at.fraction);
+}
 
-    const auto a = static_cast<std::int32_t>(std::trunc(x));
-    const double d = x - a;
-    const SFrame f0 = ReadSourceFrame(a);
-    // At the last index there is no next frame; its weight d is 0 there.
-    const SFrame f1 = ReadSourceFrame(a < std::numeric_limits<std::int32_t>::max() ? a + 1 : a);
-    // |d| < 1 keeps both results well inside the int range.
-    const double left = (1 - d) * f0.left + d * f1.left;
-    const double right = (1 - d) * f0.right + d * f1.right;
-    return {static_cast<std::int32_t>(std::trunc(left)), static_cast<std::int32_t>(std::trunc(right))};
+// Far below any index a routine asks for (those stay within about 2^37 of
+// zero), so that offsets from it cannot overflow.
+constexpr std::int64_t kNothingHeld = std::numeric_limits<std::int64_t>::min() / 4;
+
+SHeldFrames CEffectEngine::Held() const
+{
+    const SImpl& s = *m_p;
+    SHeldFrames held;
+    held.begin = held.end = kNothingHeld;
+    if (!s.ring || !s.decodedLeft)
+        return held;
+    // Indices past the int range reach the reader as its largest index:
+    // they are never taken from the decoded frames.
+    constexpr std::int64_t kPastIndices = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+    const std::int64_t begin = s.halfStart - s.framesPerHalf;
+    const std::int64_t end = std::min(s.threshold, kPastIndices);
+    if (end <= begin)
+        return held;
+    held.begin = begin;
+    held.end = end;
+    held.left = s.decodedLeft;
+    held.right = s.decodedRight;
+    return held;
 }
 
 void CEffectEngine::CloseEffectSource()
@@ -380,6 +455,63 @@ int CEffectEngine::WriteTargetFrame(std::int32_t left, std::int32_t right)
     }
     ++m_nWritten;
     return 0;
+}
+
+std::uint64_t CEffectEngine::StoredBegin() const
+{
+    const SImpl& s = *m_p;
+    if (s.targetAlign == 0)
+        return 0;
+    // Frame p is stored when p x align lies in [windowBegin, windowEnd).
+    return (s.windowBegin + s.targetAlign - 1) / s.targetAlign;
+}
+
+std::uint64_t CEffectEngine::StoredEnd() const
+{
+    const SImpl& s = *m_p;
+    if (s.targetAlign == 0 || !s.dest)
+        return StoredBegin();
+    return (s.windowEnd + s.targetAlign - 1) / s.targetAlign;
+}
+
+void CEffectEngine::WriteTargetFrames(const std::int32_t* left, const std::int32_t* right, std::uint32_t count)
+{
+    SImpl& s = *m_p;
+    if (s.targetShape == EShape::Unsupported)
+        return;
+    const std::uint64_t p0 = m_nWritten;
+    const std::uint64_t from = std::max(p0, StoredBegin());
+    const std::uint64_t to = std::min(p0 + count, StoredEnd());
+    m_nWritten += count;
+    if (from >= to)
+        return;
+    const std::size_t k0 = static_cast<std::size_t>(from - p0);
+    const std::size_t k1 = static_cast<std::size_t>(to - p0);
+    std::uint8_t* out = s.dest + p0 * s.targetAlign;
+    switch (s.targetShape) {
+    case EShape::Stereo16:
+        for (std::size_t k = k0; k < k1; ++k) {
+            PutLe16(out + 4 * k, Clamp16(left[k]));
+            PutLe16(out + 4 * k + 2, Clamp16(right[k]));
+        }
+        break;
+    case EShape::Mono16:
+        for (std::size_t k = k0; k < k1; ++k)
+            PutLe16(out + 2 * k, (Clamp16(left[k]) + Clamp16(right[k])) / 2);
+        break;
+    case EShape::Stereo8:
+        for (std::size_t k = k0; k < k1; ++k) {
+            out[2 * k] = To8(Clamp16(left[k]));
+            out[2 * k + 1] = To8(Clamp16(right[k]));
+        }
+        break;
+    case EShape::Mono8:
+        for (std::size_t k = k0; k < k1; ++k)
+            out[k] = To8((Clamp16(left[k]) + Clamp16(right[k])) / 2);
+        break;
+    case EShape::Unsupported:
+        break;
+    }
 }
 
 std::uint32_t CEffectEngine::SourceFrames() const

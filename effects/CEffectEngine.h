@@ -5,7 +5,9 @@
 // document's data block, but only inside a window (the selection). One
 // engine object serves one effect run at a time.
 
+#include <cmath>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <string>
 
@@ -26,6 +28,55 @@ constexpr std::uint32_t kRingBytes = 819456;
 struct SFrame {
     std::int32_t left;
     std::int32_t right;
+};
+
+// A fractional read position taken apart: the frame at or below it (toward
+// zero), the frame after it, and the weight of the frame after it.
+// Positions outside the range of frame indices are taken as the nearest
+// index; a NaN reads the oldest frame held, like any index far behind.
+struct SSourcePosition {
+    std::int32_t index;
+    std::int32_t next;
+    double fraction;
+};
+
+inline SSourcePosition SplitSourcePosition(double position)
+{
+    constexpr double lo = std::numeric_limits<std::int32_t>::min();
+    constexpr double hi = std::numeric_limits<std::int32_t>::max();
+    double x = position;
+    if (!(x >= lo))
+        x = lo;
+    else if (x > hi)
+        x = hi;
+    // The conversion truncates toward zero; x lies within the int range.
+    const auto a = static_cast<std::int32_t>(x);
+    // At the last index there is no next frame; its weight is 0 there.
+    return {a, a < std::numeric_limits<std::int32_t>::max() ? a + 1 : a, x - a};
+}
+
+// The frame between f0 and f1 at `fraction` (0 gives f0), truncated toward
+// zero (as the conversion does). |fraction| < 1 keeps both results well
+// inside the int range.
+inline SFrame InterpolateFrames(const SFrame& f0, const SFrame& f1, double fraction)
+{
+    const double left = (1 - fraction) * f0.left + fraction * f1.left;
+    const double right = (1 - fraction) * f0.right + fraction * f1.right;
+    return {static_cast<std::int32_t>(left), static_cast<std::int32_t>(right)};
+}
+
+// The frames the ring holds truly, decoded on the common scale: frame
+// `begin + k` is left[k], right[k] for begin <= begin + k < end. Reading
+// any index below `end` (older ones give left[0], right[0], the oldest
+// frame held) answers exactly what ReadSourceFrame would, and loads
+// nothing; only an index at `end` or beyond makes the reader load. Mono
+// sources have right == left. When nothing is open, begin == end, far
+// below any index.
+struct SHeldFrames {
+    std::int64_t begin = 0;
+    std::int64_t end = 0;
+    const std::int32_t* left = nullptr;
+    const std::int32_t* right = nullptr;
 };
 
 struct SSourceFormat {
@@ -75,6 +126,21 @@ public:
     // written so far) when it lies inside the window; always counts it.
     // Returns 0.
     int WriteTargetFrame(std::int32_t left, std::int32_t right);
+
+    // The same as `count` calls of WriteTargetFrame with left[k], right[k].
+    void WriteTargetFrames(const std::int32_t* left, const std::int32_t* right, std::uint32_t count);
+    // Counts `count` frames as written without storing them: for frames the
+    // window does not hold, whose values nobody needs.
+    void SkipTargetFrames(std::uint32_t count) { m_nWritten += count; }
+    // The frames (counted as FramesWritten counts them) that the window
+    // stores: [StoredBegin(), StoredEnd()). Empty for a target of a shape
+    // that is not handled.
+    std::uint64_t StoredBegin() const;
+    std::uint64_t StoredEnd() const;
+
+    // What the reader holds now (see SHeldFrames); changes only when a read
+    // loads a further half or the source is opened or closed.
+    SHeldFrames Held() const;
 
     // Frames written in this run so far.
     std::uint32_t FramesWritten() const { return m_nWritten; }

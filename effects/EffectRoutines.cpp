@@ -1,69 +1,41 @@
 #include "effects/EffectRoutines.h"
 
+#include "effects/EffectMath.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
 #include <vector>
 
-// Every routine follows the same shape: open the source, aim the engine at
-// the block and its window, run over every frame of the file (reads first,
-// then exactly one write per frame), close. The arithmetic is kept exactly
-// as the effects define it: formulas are evaluated in double in the order
-// written, truncation is toward zero, and the echo's fixed-point shift is
-// arithmetic. This file is built with -ffp-contract=off so that no
-// multiply-add is fused.
+// Every routine has the same outline: open the source, aim the engine at
+// the block and its window, go through every frame of the file in order
+// (each frame's reads, then its write), close. The arithmetic is exactly as
+// the effects define it: formulas are evaluated in double in the order
+// written, truncation is toward zero, the echo's fixed-point shift is
+// arithmetic, and sin and cos are the C library's, called with the phases
+// the oscillators reach by repeated addition. This file is built with
+// -ffp-contract=off so that no multiply-add is fused.
+//
+// What makes the routines fast is where they read and what they skip, never
+// what they compute. The reader holds two ring halves decoded as int32
+// arrays (CEffectEngine::Held); a frame whose reads all lie below the end
+// of what is held is computed from those arrays in plain loops, and only a
+// frame that reaches further (once per half) goes through the engine's own
+// reader, which loads the next half. Frames the window does not store are
+// not computed, only counted, unless one of their reads would load a half;
+// after the window's last frame nothing is computed at all.
 
 namespace {
 
-constexpr double kPi = 3.141592653589793;
-constexpr double kTwoPi = 6.283185307179586;
-// 3π/2: the vibrato's read position starts at its lowest point.
-constexpr double kThreeHalfPi = 4.71238898038469;
+using namespace effect_math;
 
 // How often the progress object hears from a run.
 constexpr std::uint32_t kProgressFrames = 65536;
 
-constexpr std::int32_t kInt32Min = std::numeric_limits<std::int32_t>::min();
-constexpr std::int32_t kInt32Max = std::numeric_limits<std::int32_t>::max();
-
-// trunc(v) as an int32. Values beyond the int32 range take the nearest
-// bound and NaN gives 0, so the conversion is always defined. For samples
-// the bound changes nothing (the engine clamps them to 16 bits); for
-// delays, gains and swings it only caps parameters nobody would type.
-std::int32_t TruncToInt(double v)
-{
-    if (std::isnan(v))
-        return 0;
-    if (v <= static_cast<double>(kInt32Min))
-        return kInt32Min;
-    if (v >= static_cast<double>(kInt32Max))
-        return kInt32Max;
-    return static_cast<std::int32_t>(v); // the conversion truncates toward zero
-}
-
-std::int32_t ClampToInt(std::int64_t v)
-{
-    return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, kInt32Min, kInt32Max));
-}
-
-// Adds one step to an oscillator phase and brings it back to at most 2π by
-// repeated subtraction, as the oscillators define it. A phase more than
-// 1,024 turns up (only frequencies above 1,024 times the sample rate get
-// there) is first reduced with fmod, so that a run never spends millions of
-// subtractions on a frame; an infinite or NaN phase is left as it is.
-double AdvancePhase(double phase, double step)
-{
-    constexpr double kManyTurns = kTwoPi * 1024;
-    phase = phase + step;
-    if (!std::isfinite(phase))
-        return phase;
-    if (phase > kManyTurns)
-        phase = std::fmod(phase, kTwoPi);
-    while (phase > kTwoPi)
-        phase -= kTwoPi;
-    return phase;
-}
+// Frames computed at a time into the scratch arrays (small enough for the
+// first-level cache).
+constexpr std::uint32_t kPiece = 2048;
 
 // Opens the source and points the engine at the target. On success `frames`
 // is the number of frames the run goes through: the data size over the
@@ -82,13 +54,15 @@ int BeginRun(CEffectEngine& engine, const std::string& source, const SEffectTarg
     return kEngineOk;
 }
 
-// Runs `frame(i)` for i = 0 .. frames-1 (each call reads what it needs and
-// writes one frame), reporting progress before the first frame and after
-// every 65,536 frames while frames remain, then closes the source. A
-// progress object that answers false stops the run: the source is closed
-// and kEngineCancelled returned.
-template <class FrameFn>
-int RunFrames(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* progress, FrameFn&& frame)
+// Runs frames 0 .. frames-1 as stretches `stretch(from, to)`, each ending
+// at a multiple of 65,536 frames or at the end, and reports progress before
+// the first frame and after every 65,536 frames while frames remain. A
+// stretch accounts for each of its frames with exactly one write or skip
+// on the engine. Frames after the window's last stored frame are only
+// counted. A progress object that answers false stops the run: the source
+// is closed and kEngineCancelled returned.
+template <class StretchFn>
+int RunStretches(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* progress, StretchFn&& stretch)
 {
     // A cancel asked for before the run started is honoured however short
     // the run.
@@ -96,11 +70,19 @@ int RunFrames(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* prog
         engine.CloseEffectSource();
         return kEngineCancelled;
     }
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        frame(i);
-        const std::uint32_t done = i + 1;
-        if (progress && done % kProgressFrames == 0 && done < frames &&
-            !progress->Continue(done, frames)) {
+    const std::uint64_t last = std::min<std::uint64_t>(engine.StoredEnd(), frames);
+    for (std::uint32_t i = 0; i < frames;) {
+        const auto to = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(frames, (std::uint64_t{i} / kProgressFrames + 1) * kProgressFrames));
+        if (i < last) {
+            const auto until = static_cast<std::uint32_t>(std::min<std::uint64_t>(to, last));
+            stretch(i, until);
+            engine.SkipTargetFrames(to - until);
+        } else {
+            engine.SkipTargetFrames(to - i);
+        }
+        i = to;
+        if (progress && i % kProgressFrames == 0 && i < frames && !progress->Continue(i, frames)) {
             engine.CloseEffectSource();
             return kEngineCancelled;
         }
@@ -109,12 +91,75 @@ int RunFrames(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* prog
     return kEngineOk;
 }
 
-// A frame index for the reader. Frame counts fit in 32 unsigned bits; past
-// the int32 range (only a data size near 4 GiB gets there) the reader is
-// asked for its largest index.
-std::int32_t Index(std::int64_t i)
+// Reads the source as the engine's per-frame readers do, from the frames
+// the reader holds decoded; an index at or past their end goes to the
+// engine, which loads what it needs.
+class CHeldReader {
+public:
+    explicit CHeldReader(CEffectEngine& engine) : m_engine(engine), m_held(engine.Held()) {}
+
+    const SHeldFrames& Held() const { return m_held; }
+
+    SFrame Read(std::int64_t index)
+    {
+        if (index < m_held.end) {
+            // Older frames than those held read the oldest held.
+            const std::int64_t k = index > m_held.begin ? index - m_held.begin : 0;
+            return {m_held.left[k], m_held.right[k]};
+        }
+        const SFrame f = m_engine.ReadSourceFrame(Index(index));
+        m_held = m_engine.Held();
+        return f;
+    }
+
+    SFrame ReadAt(double position)
+    {
+        const SSourcePosition at = SplitSourcePosition(position);
+        const SFrame f0 = Read(at.index);
+        const SFrame f1 = Read(at.next);
+        return InterpolateFrames(f0, f1, at.fraction);
+    }
+
+    // Makes the reads a frame would make when its values are not needed:
+    // only a read that loads a half changes anything.
+    void Touch(std::int64_t index)
+    {
+        if (index >= m_held.end)
+            Read(index);
+    }
+    void TouchAt(double position)
+    {
+        const SSourcePosition at = SplitSourcePosition(position);
+        Touch(at.index);
+        Touch(at.next);
+    }
+
+private:
+    CEffectEngine& m_engine;
+    SHeldFrames m_held;
+};
+
+// Whether frame i (as the engine counts written frames) is stored.
+struct SStored {
+    std::uint64_t begin;
+    std::uint64_t end;
+    bool Has(std::uint64_t i) const { return i >= begin && i < end; }
+};
+
+SStored StoredOf(const CEffectEngine& engine)
 {
-    return ClampToInt(i);
+    return {engine.StoredBegin(), engine.StoredEnd()};
+}
+
+// The 16-bit sample the writer stores for trunc(v): clamping in double
+// first gives the same value, NaN gives 0 as TruncToInt does, and the loop
+// it sits in can be vectorised.
+inline std::int32_t TruncToSample(double v)
+{
+    double c = v < -32768.0 ? -32768.0 : v;
+    c = c > 32767.0 ? 32767.0 : c;
+    c = v == v ? c : 0.0;
+    return static_cast<std::int32_t>(c);
 }
 
 // The pitch shifter under the chorus and the voice changer: two read heads
@@ -140,22 +185,32 @@ public:
 
     // The shifted frame for output frame i (called for i = 0, 1, 2, ... in
     // order); advances the heads and, at a segment's end, restarts them.
-    SFrame Next(CEffectEngine& engine, std::uint32_t i)
+    // When `store` is false the frame's value is not needed: only reads
+    // that load are made.
+    SFrame Next(CHeldReader& reader, std::uint32_t i, bool store)
     {
-        SFrame out;
+        SFrame out{0, 0};
         if (m_j < m_crossfade) {
-            const SFrame o = engine.ReadSourceFrameAt(m_posOld);
-            const SFrame n = engine.ReadSourceFrameAt(m_posNew);
-            // The old head's weight t is 1 at the segment start and falls
-            // toward 0 along a half cosine.
-            const double t = m_weights.empty() ? Weight(m_j) : m_weights[static_cast<std::size_t>(m_j)];
-            out.left = TruncToInt((1 - t) * n.left + t * o.left);
-            out.right = TruncToInt((1 - t) * n.right + t * o.right);
+            if (store) {
+                const SFrame o = reader.ReadAt(m_posOld);
+                const SFrame n = reader.ReadAt(m_posNew);
+                // The old head's weight t is 1 at the segment start and
+                // falls toward 0 along a half cosine.
+                const double t = m_weights.empty() ? Weight(m_j) : m_weights[static_cast<std::size_t>(m_j)];
+                out.left = TruncToInt((1 - t) * n.left + t * o.left);
+                out.right = TruncToInt((1 - t) * n.right + t * o.right);
+            } else {
+                reader.TouchAt(m_posOld);
+                reader.TouchAt(m_posNew);
+            }
             m_posOld += m_ratio;
             m_posNew += m_ratio;
         } else {
             // After the crossfade only the new head sounds.
-            out = engine.ReadSourceFrameAt(m_posNew);
+            if (store)
+                out = reader.ReadAt(m_posNew);
+            else
+                reader.TouchAt(m_posNew);
             m_posNew += m_ratio;
         }
         if (++m_j == m_segment) {
@@ -185,6 +240,12 @@ private:
     double m_posNew = 0.0;
 };
 
+// Scratch arrays for one piece of output frames.
+struct SPiece {
+    std::int32_t left[kPiece];
+    std::int32_t right[kPiece];
+};
+
 } // namespace
 
 // Echo: a train of up to 32 taps behind each frame, the first D frames back
@@ -192,10 +253,51 @@ private:
 // fixed-point scale. The taps of one channel are added to the other
 // channel's output (crossed).
 //
-// The sums are kept in 64 bits: with the gains the dialog offers they equal
-// the 32-bit sums exactly, and for mix levels high enough to overflow 32
-// bits they give the saturated result (the writer clamps to 16 bits)
-// instead of a wrapped one.
+// The sums are those of 64-bit integers: with the gains the dialog offers
+// they equal the 32-bit sums exactly, and for mix levels high enough to
+// overflow 32 bits they give the saturated result (the writer clamps to 16
+// bits) instead of a wrapped one. When no sum can leave the 32-bit range
+// they are computed in 32 bits, which gives the same values faster.
+namespace {
+// Adds g x the frames `first` .. `first + n - 1` of `held` (left into
+// `accR`, right into `accL`: crossed) or, with `set`, stores them. Frames
+// older than those held read the oldest held.
+template <class Acc>
+void AddFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n, Acc g, bool crossed, Acc* accL,
+               Acc* accR)
+{
+    const std::int32_t* l = held.left;
+    const std::int32_t* r = held.right;
+    if (crossed)
+        std::swap(l, r);
+    const auto older = static_cast<std::uint32_t>(std::clamp<std::int64_t>(held.begin - first, 0, n));
+    for (std::uint32_t t = 0; t < older; ++t) {
+        accL[t] += g * l[0];
+        accR[t] += g * r[0];
+    }
+    const std::int64_t at = first - held.begin;
+    for (std::uint32_t t = older; t < n; ++t) {
+        accL[t] += g * l[at + t];
+        accR[t] += g * r[at + t];
+    }
+}
+
+template <class Acc>
+void EchoPiece(const SHeldFrames& held, std::int64_t from, std::uint32_t n, std::int64_t dry, int count,
+               const std::int64_t* gains, const std::int64_t* offsets, SPiece& out)
+{
+    Acc accL[kPiece] = {};
+    Acc accR[kPiece] = {};
+    AddFrames<Acc>(held, from, n, static_cast<Acc>(dry), false, accL, accR);
+    for (int k = 0; k < count; ++k)
+        AddFrames<Acc>(held, from + offsets[k], n, static_cast<Acc>(gains[k]), true, accL, accR);
+    for (std::uint32_t t = 0; t < n; ++t) {
+        out.left[t] = ClampToInt(accL[t] >> 8);
+        out.right[t] = ClampToInt(accR[t] >> 8);
+    }
+}
+} // namespace
+
 int RunEcho(CEffectEngine& engine, const std::string& source, const SEffectTarget& target,
             double firstDelayMs, double spacingMs, double dryGain, double mixLevel, double decay,
             int echoCount, CEffectProgress* progress)
@@ -219,20 +321,61 @@ int RunEcho(CEffectEngine& engine, const std::string& source, const SEffectTarge
         for (int k = 1; k < count; ++k)
             gains[k] = TruncToInt(static_cast<double>(gains[k - 1]) * decay);
     }
+    // Tap k of frame i reads frame i + offsets[k]; the frame itself is read
+    // last. The newest read decides when a frame loads.
+    std::int64_t offsets[kMaxEchoes] = {};
+    std::int64_t newest = 0;
+    std::int64_t weight = dry < 0 ? -dry : dry;
+    for (int k = 0; k < count; ++k) {
+        offsets[k] = -delay - k * spacing;
+        newest = std::max(newest, offsets[k]);
+        weight += gains[k] < 0 ? -gains[k] : gains[k];
+    }
+    // Samples lie within -32768..32767.
+    const bool narrow = weight <= std::numeric_limits<std::int32_t>::max() / 32768;
 
-    return RunFrames(engine, frames, progress, [&](std::uint32_t i) {
+    const SStored stored = StoredOf(engine);
+    CHeldReader reader(engine);
+    SPiece piece;
+    const auto oneFrame = [&](std::uint32_t i) {
         std::int64_t sumL = 0;
         std::int64_t sumR = 0;
         for (int k = 0; k < count; ++k) {
-            const SFrame tap = engine.ReadSourceFrame(Index(std::int64_t{i} - delay - k * spacing));
+            const SFrame tap = reader.Read(std::int64_t{i} + offsets[k]);
             sumL += gains[k] * tap.left;
             sumR += gains[k] * tap.right;
         }
-        const SFrame f = engine.ReadSourceFrame(Index(i));
+        const SFrame f = reader.Read(i);
         // >> on a negative signed value is an arithmetic shift (C++20).
-        const std::int64_t outL = (dry * f.left + sumR) >> 8;
-        const std::int64_t outR = (dry * f.right + sumL) >> 8;
-        engine.WriteTargetFrame(ClampToInt(outL), ClampToInt(outR));
+        piece.left[0] = ClampToInt((dry * f.left + sumR) >> 8);
+        piece.right[0] = ClampToInt((dry * f.right + sumL) >> 8);
+        engine.WriteTargetFrames(piece.left, piece.right, 1);
+    };
+    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
+        while (i < to) {
+            // Frames whose every read lies below the end of what is held.
+            const std::int64_t end = reader.Held().end - newest;
+            if (i >= end) {
+                oneFrame(i++);
+                continue;
+            }
+            const auto until = static_cast<std::uint32_t>(std::min<std::int64_t>(to, end));
+            // Within these no read loads: only the stored frames are computed.
+            const auto first = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.begin, i, until));
+            const auto last = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.end, first, until));
+            engine.SkipTargetFrames(first - i);
+            for (std::uint32_t at = first; at < last;) {
+                const std::uint32_t n = std::min(kPiece, last - at);
+                if (narrow)
+                    EchoPiece<std::int32_t>(reader.Held(), at, n, dry, count, gains, offsets, piece);
+                else
+                    EchoPiece<std::int64_t>(reader.Held(), at, n, dry, count, gains, offsets, piece);
+                engine.WriteTargetFrames(piece.left, piece.right, n);
+                at += n;
+            }
+            engine.SkipTargetFrames(until - last);
+            i = until;
+        }
     });
 }
 
@@ -249,11 +392,26 @@ int RunChorus(CEffectEngine& engine, const std::string& source, const SEffectTar
         return code;
 
     CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
-    return RunFrames(engine, frames, progress, [&](std::uint32_t i) {
-        const SFrame x = shifter.Next(engine, i);
-        const SFrame d = engine.ReadSourceFrame(Index(i));
-        engine.WriteTargetFrame(TruncToInt(d.left * dryGain + x.left * mixLevel),
-                                TruncToInt(d.right * dryGain + x.right * mixLevel));
+    const SStored stored = StoredOf(engine);
+    CHeldReader reader(engine);
+    SPiece piece;
+    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
+        while (i < to) {
+            const std::uint32_t n = std::min(kPiece, to - i);
+            for (std::uint32_t t = 0; t < n; ++t, ++i) {
+                const bool store = stored.Has(i);
+                const SFrame x = shifter.Next(reader, i, store);
+                if (!store) {
+                    reader.Touch(i);
+                    piece.left[t] = piece.right[t] = 0;
+                    continue;
+                }
+                const SFrame d = reader.Read(i);
+                piece.left[t] = TruncToInt(d.left * dryGain + x.left * mixLevel);
+                piece.right[t] = TruncToInt(d.right * dryGain + x.right * mixLevel);
+            }
+            engine.WriteTargetFrames(piece.left, piece.right, n);
+        }
     });
 }
 
@@ -267,9 +425,19 @@ int RunVoiceChanger(CEffectEngine& engine, const std::string& source, const SEff
         return code;
 
     CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
-    return RunFrames(engine, frames, progress, [&](std::uint32_t i) {
-        const SFrame x = shifter.Next(engine, i);
-        engine.WriteTargetFrame(x.left, x.right);
+    const SStored stored = StoredOf(engine);
+    CHeldReader reader(engine);
+    SPiece piece;
+    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
+        while (i < to) {
+            const std::uint32_t n = std::min(kPiece, to - i);
+            for (std::uint32_t t = 0; t < n; ++t, ++i) {
+                const SFrame x = shifter.Next(reader, i, stored.Has(i));
+                piece.left[t] = x.left;
+                piece.right[t] = x.right;
+            }
+            engine.WriteTargetFrames(piece.left, piece.right, n);
+        }
     });
 }
 
@@ -296,13 +464,32 @@ int RunVibrato(CEffectEngine& engine, const std::string& source, const SEffectTa
     // phase still.
     if (!std::isfinite(step))
         step = 0.0;
+    // No read of frame i lies beyond i + |D| + 1 (a NaN position reads far
+    // behind).
+    const std::int64_t reach = (swing < 0 ? -std::int64_t{swing} : std::int64_t{swing}) + 1;
 
     double phase = startPhaseDegrees * kPi / 180 + kThreeHalfPi;
-    return RunFrames(engine, frames, progress, [&](std::uint32_t i) {
-        const double position = static_cast<double>(i) + swing * std::sin(phase);
-        phase = AdvancePhase(phase, step);
-        const SFrame f = engine.ReadSourceFrameAt(position);
-        engine.WriteTargetFrame(f.left, f.right);
+    const SStored stored = StoredOf(engine);
+    CHeldReader reader(engine);
+    SPiece piece;
+    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
+        while (i < to) {
+            const std::uint32_t n = std::min(kPiece, to - i);
+            for (std::uint32_t t = 0; t < n; ++t, ++i) {
+                // A frame that is not stored and cannot load needs no sine.
+                if (!stored.Has(i) && std::int64_t{i} + reach < reader.Held().end) {
+                    phase = AdvancePhase(phase, step);
+                    piece.left[t] = piece.right[t] = 0;
+                    continue;
+                }
+                const double position = static_cast<double>(i) + swing * std::sin(phase);
+                phase = AdvancePhase(phase, step);
+                const SFrame f = reader.ReadAt(position);
+                piece.left[t] = f.left;
+                piece.right[t] = f.right;
+            }
+            engine.WriteTargetFrames(piece.left, piece.right, n);
+        }
     });
 }
 
@@ -321,10 +508,50 @@ int RunTremolo(CEffectEngine& engine, const std::string& source, const SEffectTa
     const double half = level * 0.5;
 
     double phase = 0.0;
-    return RunFrames(engine, frames, progress, [&](std::uint32_t i) {
-        const double gain = level * std::sin(phase) * 0.5 + 1 - half;
-        phase = AdvancePhase(phase, step);
-        const SFrame f = engine.ReadSourceFrame(Index(i));
-        engine.WriteTargetFrame(TruncToInt(f.left * gain), TruncToInt(f.right * gain));
+    const SStored stored = StoredOf(engine);
+    CHeldReader reader(engine);
+    SPiece piece;
+    double gains[kPiece];
+    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
+        while (i < to) {
+            const std::int64_t end = reader.Held().end;
+            if (i >= end) {
+                // This frame's read loads the next half.
+                const double gain = level * std::sin(phase) * 0.5 + 1 - half;
+                phase = AdvancePhase(phase, step);
+                const SFrame f = reader.Read(i);
+                piece.left[0] = TruncToInt(f.left * gain);
+                piece.right[0] = TruncToInt(f.right * gain);
+                engine.WriteTargetFrames(piece.left, piece.right, 1);
+                ++i;
+                continue;
+            }
+            const auto until = static_cast<std::uint32_t>(std::min<std::int64_t>(to, end));
+            const auto first = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.begin, i, until));
+            const auto last = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.end, first, until));
+            // The phase runs through the frames that are not stored too.
+            engine.SkipTargetFrames(first - i);
+            for (; i < first; ++i)
+                phase = AdvancePhase(phase, step);
+            while (i < last) {
+                const std::uint32_t n = std::min(kPiece, last - i);
+                for (std::uint32_t t = 0; t < n; ++t) {
+                    gains[t] = level * std::sin(phase) * 0.5 + 1 - half;
+                    phase = AdvancePhase(phase, step);
+                }
+                const SHeldFrames& held = reader.Held();
+                const std::int32_t* l = held.left + (std::int64_t{i} - held.begin);
+                const std::int32_t* r = held.right + (std::int64_t{i} - held.begin);
+                for (std::uint32_t t = 0; t < n; ++t) {
+                    piece.left[t] = TruncToSample(l[t] * gains[t]);
+                    piece.right[t] = TruncToSample(r[t] * gains[t]);
+                }
+                engine.WriteTargetFrames(piece.left, piece.right, n);
+                i += n;
+            }
+            for (; i < until; ++i)
+                phase = AdvancePhase(phase, step);
+            engine.SkipTargetFrames(until - last);
+        }
     });
 }
