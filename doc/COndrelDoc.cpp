@@ -408,6 +408,14 @@ void COndrelDoc::EnableRecovery(std::function<void(const std::function<bool()>&)
     m_recoveryDone = std::move(done);
 }
 
+void COndrelDoc::DisableRecovery()
+{
+    DropRecovery();
+    WaitRecovery();
+    m_bRecovery = false;
+    m_strRecoveryCopy.clear();
+}
+
 void COndrelDoc::OnChangeCompleted()
 {
     if (!m_bRecovery)

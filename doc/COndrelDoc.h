@@ -163,6 +163,10 @@ public:
     // when a write ends (the caller then calls PollRecovery on this thread).
     void EnableRecovery(std::function<void(const std::function<bool()>& finished)> wait,
                         std::function<void()> done);
+    // Turns recovery off again (after waiting for a write that runs): no
+    // more copies, and every change writes its own undo copy. Measurements
+    // compare the two.
+    void DisableRecovery();
     bool IsRecoveryEnabled() const { return m_bRecovery; }
     // True while a recovery write runs (or has ended without PollRecovery
     // or a wait having taken its result).
