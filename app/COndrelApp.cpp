@@ -31,7 +31,22 @@
 
 namespace {
 constexpr int kRecentFiles = 8;
+
+// The shape a converted file had, as the notices name it.
+QString EncodingText(EWaveEncoding encoding)
+{
+    switch (encoding) {
+    case EWaveEncoding::Pcm: break;
+    case EWaveEncoding::Pcm24: return AfxLoadString(IDS_ENCODING_PCM24);
+    case EWaveEncoding::Pcm32: return AfxLoadString(IDS_ENCODING_PCM32);
+    case EWaveEncoding::Float32: return AfxLoadString(IDS_ENCODING_FLOAT32);
+    case EWaveEncoding::Float64: return AfxLoadString(IDS_ENCODING_FLOAT64);
+    case EWaveEncoding::ALaw: return AfxLoadString(IDS_ENCODING_ALAW);
+    case EWaveEncoding::MuLaw: return AfxLoadString(IDS_ENCODING_MULAW);
+    }
+    return {};
 }
+} // namespace
 
 COndrelApp::COndrelApp(const std::string& profilePath)
     : m_profile(profilePath), m_pPrinter(std::make_unique<QPrinter>(QPrinter::HighResolution)),
@@ -150,6 +165,20 @@ bool COndrelApp::InitInstance(const CCommandLineInfo& info)
         return QString();
     };
     m_pTemplate->SetSaveRefusalHandler(saveRefusal);
+    // A file that was converted on opening says so once, and its original
+    // is written over only when the user agrees (until a save replaced it).
+    m_pTemplate->SetOpenNotice([this] {
+        const EWaveEncoding encoding = m_pDoc->GetFileEncoding();
+        return encoding == EWaveEncoding::Pcm
+                   ? QString()
+                   : AfxFormatString(IDS_OPEN_CONVERTED, m_pTemplate->GetDocumentName(), EncodingText(encoding));
+    });
+    m_pTemplate->SetOverwriteQuestion([this] {
+        const EWaveEncoding encoding = m_pDoc->GetFileEncoding();
+        return encoding == EWaveEncoding::Pcm
+                   ? QString()
+                   : AfxFormatString(IDS_SAVE_CONVERTED, m_pTemplate->GetDocumentName(), EncodingText(encoding));
+    });
     m_pView->SetReplaceHandler([this] { return m_pTemplate->SaveModified(); });
     m_pDoc->m_wave.SetProfile(&m_profile);
     m_pFrame->OnCommand(ID_PCM_DEVICE, [this] {

@@ -4,9 +4,12 @@
 #include "frame/CCurrentFormat.h"
 #include "platform/SafeFile.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 int GetFileType(const std::string& path)
 {
@@ -31,22 +34,144 @@ struct MmioCloser {
 };
 using MmioHandle = std::unique_ptr<CMmioFile, MmioCloser>;
 
+constexpr std::uint16_t kFormatFloat = 3;
+constexpr std::uint16_t kFormatALaw = 6;
+constexpr std::uint16_t kFormatMuLaw = 7;
+
 // Reads the extension of an extensible `fmt ` chunk (positioned right after
-// its first 16 bytes) and tells whether its sub-format is integer PCM.
-bool IsExtensiblePcm(HMMIO file, const MMCKINFO& fmt)
+// its first 16 bytes) and gives the format tag its sub-format stands for:
+// the GUID of a registered tag is that tag followed by fixed bytes. 0 when
+// the chunk is too short or the sub-format is not one of those.
+std::uint16_t ExtensibleSubFormat(HMMIO file, const MMCKINFO& fmt)
 {
     // cbSize (2), valid bits (2), channel mask (4), sub-format GUID (16).
-    static const std::uint8_t kPcmGuid[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
-                                              0x80, 0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
+    static const std::uint8_t kGuidTail[14] = {0x00, 0x00, 0x00, 0x00, 0x10, 0x00, 0x80,
+                                               0x00, 0x00, 0xAA, 0x00, 0x38, 0x9B, 0x71};
     std::uint8_t ext[24];
     if (fmt.cksize < kPcmFormatBytes + sizeof ext || mmioRead(file, ext, sizeof ext) != sizeof ext)
-        return false;
-    return (ext[0] | ext[1] << 8) >= 22 && std::memcmp(ext + 8, kPcmGuid, 16) == 0;
+        return 0;
+    if ((ext[0] | ext[1] << 8) < 22 || std::memcmp(ext + 10, kGuidTail, sizeof kGuidTail) != 0)
+        return 0;
+    const std::uint16_t tag = static_cast<std::uint16_t>(ext[8] | ext[9] << 8);
+    return tag == WAVE_FORMAT_PCM || tag == kFormatFloat || tag == kFormatALaw || tag == kFormatMuLaw ? tag : 0;
+}
+
+std::int16_t Clamp16(std::int64_t v)
+{
+    return static_cast<std::int16_t>(std::clamp<std::int64_t>(v, INT16_MIN, INT16_MAX));
+}
+
+std::int16_t FromDouble(double x)
+{
+    if (std::isnan(x))
+        return 0;
+    // Clamped in double first: infinities and huge values have no integer.
+    const double v = std::floor(x * 32768.0 + 0.5);
+    return static_cast<std::int16_t>(std::clamp(v, -32768.0, 32767.0));
+}
+
+// G.711 expansion to 16 bits, as the reference tables of the standard.
+std::int16_t FromALaw(std::uint8_t code)
+{
+    const unsigned a = code ^ 0x55u;
+    int t = static_cast<int>(a & 0x0F) << 4;
+    const unsigned seg = (a & 0x70u) >> 4;
+    if (seg == 0)
+        t += 8;
+    else
+        t = (t + 0x108) << (seg - 1);
+    return static_cast<std::int16_t>(a & 0x80u ? t : -t);
+}
+
+std::int16_t FromMuLaw(std::uint8_t code)
+{
+    const unsigned u = ~code & 0xFFu;
+    const int t = ((static_cast<int>(u & 0x0F) << 3) + 0x84) << ((u & 0x70u) >> 4);
+    return static_cast<std::int16_t>(u & 0x80u ? 0x84 - t : t - 0x84);
+}
+
+// Converts `samples` samples of `encoding` at `src` to 16-bit PCM at `dst`.
+void ConvertSamples(EWaveEncoding encoding, const std::uint8_t* src, std::size_t samples, std::uint8_t* dst)
+{
+    auto put = [&dst](std::int16_t v) {
+        const auto u = static_cast<std::uint16_t>(v);
+        *dst++ = static_cast<std::uint8_t>(u);
+        *dst++ = static_cast<std::uint8_t>(u >> 8);
+    };
+    for (std::size_t i = 0; i < samples; ++i) {
+        switch (encoding) {
+        case EWaveEncoding::Pcm24: {
+            const std::uint32_t u = std::uint32_t{src[0]} | std::uint32_t{src[1]} << 8 | std::uint32_t{src[2]} << 16;
+            const std::int64_t s = static_cast<std::int32_t>(u << 8) >> 8; // sign of bit 23
+            put(Clamp16((s + 128) >> 8));
+            src += 3;
+            break;
+        }
+        case EWaveEncoding::Pcm32: {
+            std::int32_t s;
+            std::memcpy(&s, src, 4);
+            put(Clamp16((std::int64_t{s} + 32768) >> 16));
+            src += 4;
+            break;
+        }
+        case EWaveEncoding::Float32: {
+            float x;
+            std::memcpy(&x, src, 4);
+            put(FromDouble(x));
+            src += 4;
+            break;
+        }
+        case EWaveEncoding::Float64: {
+            double x;
+            std::memcpy(&x, src, 8);
+            put(FromDouble(x));
+            src += 8;
+            break;
+        }
+        case EWaveEncoding::ALaw: put(FromALaw(*src++)); break;
+        case EWaveEncoding::MuLaw: put(FromMuLaw(*src++)); break;
+        case EWaveEncoding::Pcm: return; // never converted
+        }
+    }
+}
+
+// Reads `frames` frames of `blockAlign` bytes in `encoding` from the file's
+// position and writes them as 16-bit PCM at `dst`, a piece at a time.
+bool ReadConverted(HMMIO file, EWaveEncoding encoding, unsigned blockAlign, unsigned channels,
+                   std::uint64_t frames, std::uint8_t* dst)
+{
+    constexpr std::size_t kBufferBytes = 64 * 1024;
+    const std::size_t framesPerPiece = kBufferBytes / blockAlign;
+    std::vector<std::uint8_t> buffer(framesPerPiece * blockAlign);
+    while (frames > 0) {
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(frames, framesPerPiece));
+        const std::size_t bytes = n * blockAlign;
+        if (mmioRead(file, buffer.data(), static_cast<std::int64_t>(bytes)) != static_cast<std::int64_t>(bytes))
+            return false;
+        ConvertSamples(encoding, buffer.data(), n * channels, dst);
+        dst += n * channels * 2;
+        frames -= n;
+    }
+    return true;
 }
 } // namespace
 
+const char* WaveEncodingName(EWaveEncoding encoding)
+{
+    switch (encoding) {
+    case EWaveEncoding::Pcm: return "";
+    case EWaveEncoding::Pcm24: return "pcm24";
+    case EWaveEncoding::Pcm32: return "pcm32";
+    case EWaveEncoding::Float32: return "float32";
+    case EWaveEncoding::Float64: return "float64";
+    case EWaveEncoding::ALaw: return "alaw";
+    case EWaveEncoding::MuLaw: return "mulaw";
+    }
+    return "";
+}
+
 int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame,
-                 SReason& error)
+                 SReason& error, EWaveEncoding* pEncoding)
 {
     int err = 0;
     MmioHandle file(mmioOpen(path, MMIO_READ | MMIO_ALLOCBUF, &err));
@@ -80,20 +205,43 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
     if (mmioRead(file.get(), &f, kPcmFormatBytes) != kPcmFormatBytes)
         return fail(EReason::FormatTruncated);
     if (f.wFormatTag == WAVE_FORMAT_EXTENSIBLE) {
-        // The extensible layout wraps plain PCM in a longer chunk; such a
-        // file is PCM like any other and is kept as format tag 1.
-        if (!IsExtensiblePcm(file.get(), fmt))
+        // The extensible layout wraps a plain format in a longer chunk; the
+        // file is read as that format, under its own tag.
+        f.wFormatTag = ExtensibleSubFormat(file.get(), fmt);
+        if (f.wFormatTag == 0)
             return fail(EReason::ExtensibleNotPcm);
-        f.wFormatTag = WAVE_FORMAT_PCM;
     }
-    if (f.wFormatTag != WAVE_FORMAT_PCM)
+    if (f.wFormatTag != WAVE_FORMAT_PCM && f.wFormatTag != kFormatFloat && f.wFormatTag != kFormatALaw &&
+        f.wFormatTag != kFormatMuLaw)
         return fail(EReason::NotPcm, f.wFormatTag);
     if (f.nChannels != 1 && f.nChannels != 2)
         return fail(EReason::ChannelCount, f.nChannels);
-    if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16)
-        return fail(EReason::SampleSize, f.wBitsPerSample);
+    EWaveEncoding encoding = EWaveEncoding::Pcm;
+    switch (f.wFormatTag) {
+    case WAVE_FORMAT_PCM:
+        if (f.wBitsPerSample == 24)
+            encoding = EWaveEncoding::Pcm24;
+        else if (f.wBitsPerSample == 32)
+            encoding = EWaveEncoding::Pcm32;
+        else if (f.wBitsPerSample != 8 && f.wBitsPerSample != 16)
+            return fail(EReason::SampleSize, f.wBitsPerSample);
+        break;
+    case kFormatFloat:
+        if (f.wBitsPerSample != 32 && f.wBitsPerSample != 64)
+            return fail(EReason::EncodingSampleSize, f.wBitsPerSample, f.wFormatTag);
+        encoding = f.wBitsPerSample == 32 ? EWaveEncoding::Float32 : EWaveEncoding::Float64;
+        break;
+    default: // A-law, mu-law
+        if (f.wBitsPerSample != 8)
+            return fail(EReason::EncodingSampleSize, f.wBitsPerSample, f.wFormatTag);
+        encoding = f.wFormatTag == kFormatALaw ? EWaveEncoding::ALaw : EWaveEncoding::MuLaw;
+        break;
+    }
     if (f.nSamplesPerSec == 0)
         return fail(EReason::SampleRateZero);
+    const unsigned frameBytes = f.nChannels * (f.wBitsPerSample / 8u);
+    if (encoding != EWaveEncoding::Pcm && f.nBlockAlign != frameBytes)
+        return fail(EReason::BlockAlignWrong, f.nBlockAlign, frameBytes);
 
     if (mmioAscend(file.get(), &fmt, 0) != 0)
         return fail(EReason::FormatUnskippable);
@@ -107,15 +255,41 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
     if (data.cksize > available)
         return fail(EReason::DataTruncated, data.cksize, available);
 
-    if (!staged.Allocate(data.cksize) || !staged.IsValid())
-        return fail(EReason::NoMemoryForAudio, data.cksize);
-    if (!staged.ReadData(file.get(), data.cksize))
-        return fail(EReason::DataUnreadable);
+    if (encoding == EWaveEncoding::Pcm) {
+        if (!staged.Allocate(data.cksize) || !staged.IsValid())
+            return fail(EReason::NoMemoryForAudio, data.cksize);
+        if (!staged.ReadData(file.get(), data.cksize))
+            return fail(EReason::DataUnreadable);
+    } else {
+        const std::uint64_t frames = data.cksize / frameBytes;
+        if (frames == 0)
+            return fail(EReason::DataEmpty);
+        const std::uint64_t bytes = frames * f.nChannels * 2;
+        if (bytes > UINT32_MAX)
+            return fail(EReason::ConvertedTooLarge, bytes);
+        if (!staged.Allocate(static_cast<std::uint32_t>(bytes)) || !staged.IsValid())
+            return fail(EReason::NoMemoryForAudio, bytes);
+        std::uint8_t* p = staged.LockData();
+        const bool ok = ReadConverted(file.get(), encoding, frameBytes, f.nChannels, frames, p);
+        staged.UnlockData();
+        if (!ok)
+            return fail(EReason::DataUnreadable);
+        staged.m_dwDataSize = static_cast<std::uint32_t>(bytes);
+        staged.m_bHasData = 1;
+        f.wFormatTag = WAVE_FORMAT_PCM;
+        f.wBitsPerSample = 16;
+        f.nBlockAlign = static_cast<std::uint16_t>(f.nChannels * 2);
+        f.nAvgBytesPerSec = static_cast<std::uint32_t>(
+            std::min<std::uint64_t>(std::uint64_t{f.nSamplesPerSec} * f.nBlockAlign, UINT32_MAX));
+        f.cbSize = 0;
+    }
     file.reset();
 
     wave.AdoptFrom(staged);
     frame.SetFormat(f.nSamplesPerSec, f.nChannels, f.wBitsPerSample);
     frame.SetDataSize(wave.m_dwDataSize);
+    if (pEncoding)
+        *pEncoding = encoding;
     return 1;
 }
 

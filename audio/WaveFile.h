@@ -15,17 +15,41 @@ class CCurrentFormat;
 // case, 2 for "au", 0 otherwise.
 int GetFileType(const std::string& path);
 
+// How a WAV file stores its samples. Pcm is 8- or 16-bit PCM, loaded as it
+// is; every other shape is converted to 16-bit PCM while loading.
+enum class EWaveEncoding {
+    Pcm,
+    Pcm24,   // integer PCM, 24 bits: (s + 128) >> 8
+    Pcm32,   // integer PCM, 32 bits: (s + 32768) >> 16, clamped
+    Float32, // IEEE float, 32 bits: floor(x * 32768 + 0.5), clamped; NaN is 0
+    Float64, // the same from 64 bits
+    ALaw,    // G.711 A-law, 8 bits
+    MuLaw,   // G.711 mu-law, 8 bits
+};
+
+// The command-line tool's name of `encoding`: "pcm24", "pcm32", "float32",
+// "float64", "alaw", "mulaw"; "" for Pcm.
+const char* WaveEncodingName(EWaveEncoding encoding);
+
 // Replaces the format, block and size of `wave` with the content of the WAV
 // file at `path`, then shows the new format and size through `frame`.
-// Accepts a RIFF "WAVE" file whose first `fmt ` chunk (at least 16 bytes)
-// describes PCM (format tag 1, or the extensible layout with a PCM
-// sub-format, kept as tag 1) with 1 or 2 channels, 8 or 16 bits and a non-zero rate,
-// followed later by a `data` chunk of non-zero size that the file holds in
-// full; other chunks are skipped. Returns 1 on success. On failure returns 0
-// with `error` set (FileOpen, or one of the loading reasons with `path`) and
-// leaves `wave` and `frame` exactly as they were.
+// Accepts a RIFF "WAVE" file whose first `fmt ` chunk (at least 16 bytes;
+// the extensible layout needs 40 and gives its sub-format as the tag)
+// describes 1 or 2 channels at a non-zero rate of: integer PCM (tag 1) of
+// 8 or 16 bits, kept byte for byte; integer PCM of 24 or 32 bits, IEEE
+// float (tag 3) of 32 or 64 bits, A-law (6) or mu-law (7) of 8 bits, each
+// converted to 16-bit PCM (see EWaveEncoding) with a format record of tag
+// 1, 16 bits and its own block align and byte rate. A converted file needs
+// a block align of channels x bytes per sample; a trailing partial frame is
+// dropped. A `data` chunk of non-zero size that the file holds in full must
+// follow; other chunks are skipped. Conversion reads the data in pieces:
+// it needs the converted block and a buffer of 64 KiB, never the source
+// size. Returns 1 on success with `*pEncoding` (when not null) set to the
+// file's encoding. On failure returns 0 with `error` set (FileOpen, or one
+// of the loading reasons with `path`) and leaves `wave`, `frame` and
+// `*pEncoding` exactly as they were.
 int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame,
-                 SReason& error);
+                 SReason& error, EWaveEncoding* pEncoding = nullptr);
 
 // Writes `wave` to `path` in the 44-byte-header layout (the first 16 bytes of
 // the format record, then the valid data bytes). The file is replaced only

@@ -97,9 +97,13 @@ int Info(const std::vector<std::string>& args)
     if (!doc.LoadWaveFile(args[0]))
         return Fail(doc.GetError());
     const WAVEFORMATEX& f = *doc.m_wave.m_pFormat;
-    std::printf("channels=%u bits=%u rate=%u bytes=%u frames=%u\n", unsigned{f.nChannels},
+    std::printf("channels=%u bits=%u rate=%u bytes=%u frames=%u", unsigned{f.nChannels},
                 unsigned{f.wBitsPerSample}, f.nSamplesPerSec, doc.GetDataSize(),
                 doc.m_wave.GetFrameCount());
+    // A file loaded through a conversion says what it held.
+    if (doc.GetLoadedEncoding() != EWaveEncoding::Pcm)
+        std::printf(" converted=%s", WaveEncodingName(doc.GetLoadedEncoding()));
+    std::printf("\n");
     return kExitOk;
 }
 

@@ -30,6 +30,7 @@ bool COndrelDoc::OnNewDocument()
         return false;
     // An unmodified document has nothing to recover.
     DropRecovery();
+    m_eFileEncoding = EWaveEncoding::Pcm;
     return true;
 }
 
@@ -54,6 +55,7 @@ bool COndrelDoc::OnOpenDocument(const std::string& path)
     // The undo file holds the previous file's state: never offer it here.
     m_bCanUndo = 0;
     DropRecovery();
+    m_eFileEncoding = m_eLoadedEncoding;
     return true;
 }
 
@@ -69,6 +71,7 @@ bool COndrelDoc::OnSaveDocument(const std::string& path)
     // The saved file is the state now. The copy stays as the source of the
     // next change's undo copy, but is no longer offered for recovery.
     DropRecovery(/*bKeepCopy*/ true);
+    m_eFileEncoding = EWaveEncoding::Pcm;
     return true;
 }
 
@@ -298,7 +301,7 @@ int COndrelDoc::SaveWaveFile(const std::string& path, bool bDurable)
 int COndrelDoc::LoadWaveFile(const std::string& path)
 {
     SReason error;
-    if (!::LoadWaveFile(path, m_wave, m_frame, error)) {
+    if (!::LoadWaveFile(path, m_wave, m_frame, error, &m_eLoadedEncoding)) {
         SetError(std::move(error));
         return 0;
     }
@@ -439,6 +442,7 @@ void COndrelDoc::OnChangeCompleted()
     record.dwSamplesPerSec = m_frame.m_dwSamplesPerSec;
     record.wChannels = m_frame.m_wChannels;
     record.wBitsPerSample = m_frame.m_wBitsPerSample;
+    record.eFileEncoding = m_eFileEncoding;
     const std::uint8_t* data = LockData();
     m_bRecoveryLocked = true;
     m_strWritingCopy = folder + "/" + record.audioName;
@@ -500,6 +504,7 @@ int COndrelDoc::RecoverFrom(const std::string& folder, const SRecoveryRecord& re
     SetPathName(record.path);
     SetTitle(record.title);
     SetModifiedFlag(record.bModified);
+    m_eFileEncoding = record.eFileEncoding;
     // The current format as the user had it, when it is one the program
     // can have; else the audio's own.
     const unsigned ch = record.wChannels, bits = record.wBitsPerSample;

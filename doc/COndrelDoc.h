@@ -6,6 +6,7 @@
 
 #include "audio/CWaveData.h"
 #include "doc/CRecovery.h"
+#include "audio/WaveFile.h"
 #include "framework/Document.h"
 
 #include <cstdint>
@@ -101,9 +102,18 @@ public:
     // `bDurable` false skips flushing it to the disk); 1 on success, 0 with
     // GetError set. The modified flag is left alone.
     virtual int SaveWaveFile(const std::string& path, bool bDurable = true);
-    // Replaces the audio with the WAV file at `path` and shows its format
-    // and size; 1 on success, 0 with GetError set and nothing changed.
+    // Replaces the audio with the WAV file at `path` (converted to 16 bits
+    // when it holds another shape) and shows its format and size; 1 on
+    // success, 0 with GetError set and nothing changed.
     virtual int LoadWaveFile(const std::string& path);
+    // How the file the last successful LoadWaveFile read stores its samples
+    // (Pcm before any load).
+    EWaveEncoding GetLoadedEncoding() const { return m_eLoadedEncoding; }
+    // How the document's own file stores its samples: not Pcm while the
+    // audio came from a file that was converted on opening and no save has
+    // written since. A new document and every successful save make it Pcm
+    // (the file saved to holds the 16-bit audio).
+    EWaveEncoding GetFileEncoding() const { return m_eFileEncoding; }
 
     // Where the undo copy is kept: "undo$$$.wav" in this process's cache
     // folder (platform/ProcessCache.h). False with GetError set when that
@@ -213,4 +223,6 @@ private:
     std::string m_strRecoveryCopy;  // the complete copy of the audio as it is now
     std::uint64_t m_nRecoveryGeneration = 0;
     bool m_bRecoveryLocked = false; // the running write holds a lock of the block
+    EWaveEncoding m_eLoadedEncoding = EWaveEncoding::Pcm;
+    EWaveEncoding m_eFileEncoding = EWaveEncoding::Pcm;
 };

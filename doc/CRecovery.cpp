@@ -119,6 +119,7 @@ bool WriteRecoveryRecord(const std::string& folder, const SRecoveryRecord& r, SR
          << "rate=" << r.dwSamplesPerSec << '\n'
          << "channels=" << r.wChannels << '\n'
          << "bits=" << r.wBitsPerSample << '\n'
+         << "encoding=" << WaveEncodingName(r.eFileEncoding) << '\n'
          << "end\n";
     const std::string bytes = text.str();
     return SafeWrite(folder + "/" + kRecoveryRecordName, error,
@@ -158,6 +159,17 @@ bool ReadRecoveryRecord(const std::string& folder, SRecoveryRecord& record)
     r.path = fields["path"];
     r.title = fields["title"];
     r.bModified = fields["modified"] == "1";
+    // Absent or empty: plain PCM.
+    const std::string encoding = fields["encoding"];
+    bool bKnown = encoding.empty();
+    for (EWaveEncoding e : {EWaveEncoding::Pcm24, EWaveEncoding::Pcm32, EWaveEncoding::Float32,
+                            EWaveEncoding::Float64, EWaveEncoding::ALaw, EWaveEncoding::MuLaw})
+        if (encoding == WaveEncodingName(e)) {
+            r.eFileEncoding = e;
+            bKnown = true;
+        }
+    if (!bKnown)
+        return false;
     try {
         const unsigned long rate = std::stoul(fields["rate"]);
         const unsigned long channels = std::stoul(fields["channels"]);

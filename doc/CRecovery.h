@@ -11,6 +11,7 @@
 // copy; the copy of the previous change is removed only once the record
 // names the new one. So at any moment the record names a complete copy.
 
+#include "audio/WaveFile.h"
 #include "audio/WaveFormat.h"
 #include "platform/Reason.h"
 
@@ -30,6 +31,9 @@ struct SRecoveryRecord {
     std::uint32_t dwSamplesPerSec = 0;
     std::uint16_t wChannels = 0;
     std::uint16_t wBitsPerSample = 0;
+    // How the document's file on disk is written: a converted original
+    // must still be asked about before a save writes 16 bits over it.
+    EWaveEncoding eFileEncoding = EWaveEncoding::Pcm;
     bool operator==(const SRecoveryRecord&) const = default;
 };
 

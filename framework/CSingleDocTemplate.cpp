@@ -63,6 +63,8 @@ bool CSingleDocTemplate::OpenDocumentFile(const QString& path)
     if (m_pMru)
         m_pMru->Add(full);
     InitialUpdateViews();
+    if (const QString notice = m_openNotice ? m_openNotice() : QString(); !notice.isEmpty())
+        AfxMessageBox(notice, MB_OK | MB_ICONINFORMATION);
     return true;
 }
 
@@ -73,15 +75,27 @@ void CSingleDocTemplate::OnFileOpen()
         OpenDocumentFile(path);
 }
 
-bool CSingleDocTemplate::OnFileSave() { return DoSave(QString::fromStdString(m_doc.GetPathName()), true); }
+bool CSingleDocTemplate::OnFileSave()
+{
+    return DoSave(QString::fromStdString(m_doc.GetPathName()), true, /*bAskOverwrite*/ true);
+}
 
 bool CSingleDocTemplate::OnFileSaveAs() { return DoSave(QString(), true); }
 
-bool CSingleDocTemplate::DoSave(QString path, bool bReplace)
+bool CSingleDocTemplate::DoSave(QString path, bool bReplace, bool bAskOverwrite)
 {
     if (const QString refused = m_saveRefusal ? m_saveRefusal() : QString(); !refused.isEmpty()) {
         AfxMessageBox(refused);
         return false;
+    }
+    if (bAskOverwrite && !path.isEmpty()) {
+        if (const QString question = m_overwriteQuestion ? m_overwriteQuestion() : QString(); !question.isEmpty()) {
+            switch (AfxMessageBox(question, MB_YESNOCANCEL | MB_ICONQUESTION)) {
+            case IDYES: break;
+            case IDNO: path.clear(); break; // 名前を付けて保存
+            default: return false;
+            }
+        }
     }
     if (path.isEmpty()) {
         QString initial = QString::fromStdString(m_doc.GetPathName());

@@ -31,7 +31,10 @@ public:
     // Asks for a file with the open dialog and opens it.
     void OnFileOpen();
     // Saves under the document's path, or asks for a name when it has none.
-    // False when the save was refused, cancelled or failed.
+    // When the overwrite question (SetOverwriteQuestion) has a text, asks it
+    // first: はい saves under the path, いいえ goes on as OnFileSaveAs,
+    // ｷｬﾝｾﾙ saves nothing. False when the save was refused, cancelled or
+    // failed.
     bool OnFileSave();
     // Asks for a name and saves under it; the document takes the new name.
     bool OnFileSaveAs();
@@ -49,6 +52,14 @@ public:
     // shown to the user as the reason (nothing is written).
     void SetSaveRefusalHandler(std::function<QString()> handler) { m_saveRefusal = std::move(handler); }
 
+    // Asked before 上書き保存 writes over the document's own file: a
+    // non-empty answer is a question put to the user with はい, いいえ and
+    // ｷｬﾝｾﾙ (see OnFileSave). 名前を付けて保存 never asks it.
+    void SetOverwriteQuestion(std::function<QString()> handler) { m_overwriteQuestion = std::move(handler); }
+    // Asked after a file has opened: a non-empty answer is shown to the user
+    // (what had to be done to open it).
+    void SetOpenNotice(std::function<QString()> handler) { m_openNotice = std::move(handler); }
+
     // The document's name as shown: its title, or "無題" for a new one.
     QString GetDocumentName() const;
     void UpdateFrameTitle();
@@ -61,7 +72,7 @@ private:
     // Saves to `path`, or asks for a name when it is empty. A name without
     // an extension gets ".wav"; another extension is refused with a
     // message. With `bReplace` the document takes the name.
-    bool DoSave(QString path, bool bReplace);
+    bool DoSave(QString path, bool bReplace, bool bAskOverwrite = false);
     void InitialUpdateViews();
 
     CDocument& m_doc;
@@ -69,4 +80,6 @@ private:
     CRecentFileList* m_pMru;
     std::function<QString()> m_busyHandler;
     std::function<QString()> m_saveRefusal;
+    std::function<QString()> m_overwriteQuestion;
+    std::function<QString()> m_openNotice;
 };

@@ -81,7 +81,19 @@ QString CodeText(const SReason& r)
         return QStringLiteral("%1 は %2 ﾁｬﾝﾈﾙの音声のため開けません。ﾓﾉﾗﾙかｽﾃﾚｵの WAV ﾌｧｲﾙを開いてください。")
             .arg(p, Num(r.number));
     case EReason::SampleSize:
-        return QStringLiteral("%1 は 1 ｻﾝﾌﾟﾙ %2 ﾋﾞｯﾄの音声のため開けません。8 ﾋﾞｯﾄか 16 ﾋﾞｯﾄの WAV ﾌｧｲﾙを開いてください。")
+        return QStringLiteral("%1 は 1 ｻﾝﾌﾟﾙ %2 ﾋﾞｯﾄの音声のため開けません。8、16、24、32 ﾋﾞｯﾄのいずれかの WAV ﾌｧｲﾙを開いてください。")
+            .arg(p, Num(r.number));
+    case EReason::EncodingSampleSize:
+        return QStringLiteral("%1 は 1 ｻﾝﾌﾟﾙ %2 ﾋﾞｯﾄの音声のため開けません。").arg(p, Num(r.number)) +
+               (r.number2 == 3   ? QStringLiteral("浮動小数点の音声は 32 ﾋﾞｯﾄか 64 ﾋﾞｯﾄのものだけを開けます。")
+                : r.number2 == 6 || r.number2 == 7
+                    ? QStringLiteral("この圧縮形式の音声は 8 ﾋﾞｯﾄのものだけを開けます。")
+                                 : QString());
+    case EReason::BlockAlignWrong:
+        return QStringLiteral("%1 のﾌﾞﾛｯｸ ｻｲｽﾞ (%2 ﾊﾞｲﾄ) が 1 ﾌﾚｰﾑの大きさ (%3 ﾊﾞｲﾄ) と合っていません。")
+            .arg(p, Num(r.number), Num(r.number2));
+    case EReason::ConvertedTooLarge:
+        return QStringLiteral("%1 の音声は 16 ﾋﾞｯﾄに変換すると %2 ﾊﾞｲﾄになり、長すぎるため開けません。")
             .arg(p, Num(r.number));
     case EReason::SampleRateZero: return QStringLiteral("%1 のｻﾝﾌﾟﾘﾝｸﾞ周波数が 0 Hz になっています。").arg(p);
     case EReason::FormatUnskippable: return QStringLiteral("%1 のﾌｫｰﾏｯﾄ ﾁｬﾝｸより先を読めませんでした。").arg(p);

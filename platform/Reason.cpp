@@ -28,7 +28,14 @@ std::string CodeText(const SReason& r)
     case EReason::ChannelCount:
         return p + ": unsupported channel count " + Num(r.number) + " (1 or 2 are supported)";
     case EReason::SampleSize:
-        return p + ": unsupported sample size of " + Num(r.number) + " bits (8 or 16 are supported)";
+        return p + ": unsupported sample size of " + Num(r.number) + " bits (8, 16, 24 or 32 are supported)";
+    case EReason::EncodingSampleSize:
+        return p + ": unsupported sample size of " + Num(r.number) + " bits for format tag " + Num(r.number2) +
+               (r.number2 == 3 ? " (32 or 64 are supported)" : r.number2 == 6 || r.number2 == 7 ? " (8 is supported)" : "");
+    case EReason::BlockAlignWrong:
+        return p + ": block align of " + Num(r.number) + " bytes where a frame has " + Num(r.number2);
+    case EReason::ConvertedTooLarge:
+        return p + ": the audio would take " + Num(r.number) + " bytes as 16-bit samples, too long for the editor";
     case EReason::SampleRateZero: return p + ": sample rate of 0 Hz";
     case EReason::FormatUnskippable: return p + ": cannot read past the format chunk";
     case EReason::NoDataChunk: return p + ": no audio data chunk after the format chunk";

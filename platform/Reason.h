@@ -27,10 +27,13 @@ enum class EReason : int {
     NoFormatChunk,      // no `fmt ` chunk before the data
     FormatChunkShort,   // `number`: the chunk's size in bytes, below 16
     FormatTruncated,    // the file ends inside the `fmt ` chunk
-    ExtensibleNotPcm,   // the extensible layout with another sub-format
-    NotPcm,             // `number`: the format tag
+    ExtensibleNotPcm,   // the extensible layout with a sub-format other than those read
+    NotPcm,             // `number`: the format tag (1, 3, 6 and 7 are read)
     ChannelCount,       // `number`: the channel count (1 or 2 are read)
-    SampleSize,         // `number`: the bits per sample (8 or 16 are read)
+    SampleSize,         // `number`: the bits per sample of integer PCM (8, 16, 24 or 32 are read)
+    EncodingSampleSize, // `number`: the bits per sample, `number2`: the format tag (3: 32 or 64; 6, 7: 8)
+    BlockAlignWrong,    // `number`: the file's block align, `number2`: channels x bytes per sample
+    ConvertedTooLarge,  // `number`: the bytes of 16-bit audio the file becomes, beyond 32-bit sizes
     SampleRateZero,     // a sample rate of 0 Hz
     FormatUnskippable,  // the file cannot be read past the `fmt ` chunk
     NoDataChunk,        // no `data` chunk after the `fmt ` chunk

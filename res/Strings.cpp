@@ -70,6 +70,16 @@ const std::unordered_map<unsigned, const char*>& Table()
         {IDS_DEVICE_BUSY, "録音中または再生中です。停止してからもう一度操作してください。"},
         {IDS_SAVE_WHILE_RECORDING, "録音中は保存できません。録音を停止してからもう一度操作してください。"},
         {IDS_EFFECT_BUSY, "効果の処理中です。終わってからもう一度操作してください。"},
+        // Files converted to 16 bits on opening.
+        {IDS_OPEN_CONVERTED, "%1 は %2のﾌｧｲﾙです。16 ﾋﾞｯﾄに変換して開きました。"},
+        {IDS_SAVE_CONVERTED, "%1 は %2のﾌｧｲﾙを 16 ﾋﾞｯﾄに変換して開いたものです。上書き保存すると、元のﾌｧｲﾙは 16 ﾋﾞｯﾄの内容に置き換わります。\n"
+                             "上書きしますか? [いいえ] を選ぶと名前を付けて保存します。"},
+        {IDS_ENCODING_PCM24, "24 ﾋﾞｯﾄ"},
+        {IDS_ENCODING_PCM32, "32 ﾋﾞｯﾄ"},
+        {IDS_ENCODING_FLOAT32, "32 ﾋﾞｯﾄ浮動小数点"},
+        {IDS_ENCODING_FLOAT64, "64 ﾋﾞｯﾄ浮動小数点"},
+        {IDS_ENCODING_ALAW, "A-law 形式"},
+        {IDS_ENCODING_MULAW, "μ-law 形式"},
         // Printing.
         {IDS_PRINT_TO_PDF, "PDF ﾌｧｲﾙ"},
         {IDS_PRINT_NO_ROOM, "ﾍﾟｰｼﾞに波形を印刷する余地がありません。ﾍﾟｰｼﾞﾚｱｳﾄの設定で余白か分解能を小さくしてください。"},

@@ -27,6 +27,17 @@ constexpr unsigned IDS_DEVICE_BUSY = 61452;
 constexpr unsigned IDS_SAVE_WHILE_RECORDING = 61453;
 constexpr unsigned IDS_EFFECT_BUSY = 61454;
 
+// Files converted to 16 bits on opening: the notice, the question before
+// 上書き保存, and the names of the file's shapes they use.
+constexpr unsigned IDS_OPEN_CONVERTED = 61455;
+constexpr unsigned IDS_SAVE_CONVERTED = 61456;
+constexpr unsigned IDS_ENCODING_PCM24 = 61457;
+constexpr unsigned IDS_ENCODING_PCM32 = 61458;
+constexpr unsigned IDS_ENCODING_FLOAT32 = 61459;
+constexpr unsigned IDS_ENCODING_FLOAT64 = 61460;
+constexpr unsigned IDS_ENCODING_ALAW = 61461;
+constexpr unsigned IDS_ENCODING_MULAW = 61462;
+
 // The program's own commands.
 constexpr unsigned ID_PCM_RECORD = 32771;
 constexpr unsigned ID_PCM_PLAY = 32772;

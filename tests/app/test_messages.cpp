@@ -74,12 +74,17 @@ private slots:
         QTest::addColumn<int>("bits");
         QTest::addColumn<int>("tag");
         QTest::addColumn<QString>("reason"); // %1: the file's full path
-        const QString bits24 = QStringLiteral(
-            "%1 は 1 ｻﾝﾌﾟﾙ 24 ﾋﾞｯﾄの音声のため開けません。8 ﾋﾞｯﾄか 16 ﾋﾞｯﾄの WAV ﾌｧｲﾙを開いてください。");
-        QTest::newRow("24 bits, written by hand") << "a24.wav" << 0 << 24 << 1 << bits24;
-        QTest::newRow("24 bits, written by sox") << "sox24.wav" << 1 << 24 << 1 << bits24;
-        QTest::newRow("floating point") << "float.wav" << 0 << 32 << 3
-                                        << QStringLiteral("%1 は PCM 形式の音声ではありません (ﾌｫｰﾏｯﾄ ﾀｸﾞ 3)。");
+        QTest::newRow("12 bits, written by hand")
+            << "a12.wav" << 0 << 12 << 1
+            << QStringLiteral("%1 は 1 ｻﾝﾌﾟﾙ 12 ﾋﾞｯﾄの音声のため開けません。"
+                              "8、16、24、32 ﾋﾞｯﾄのいずれかの WAV ﾌｧｲﾙを開いてください。");
+        QTest::newRow("3 channels, written by sox")
+            << "sox3.wav" << 1 << 24 << 1
+            << QStringLiteral("%1 は 3 ﾁｬﾝﾈﾙの音声のため開けません。ﾓﾉﾗﾙかｽﾃﾚｵの WAV ﾌｧｲﾙを開いてください。");
+        QTest::newRow("16-bit floating point")
+            << "float.wav" << 0 << 16 << 3
+            << QStringLiteral("%1 は 1 ｻﾝﾌﾟﾙ 16 ﾋﾞｯﾄの音声のため開けません。"
+                              "浮動小数点の音声は 32 ﾋﾞｯﾄか 64 ﾋﾞｯﾄのものだけを開けます。");
         QTest::newRow("not a .wav name")
             << "song.mp3" << 0 << 16 << 1
             << QStringLiteral("%1 は開けません。開けるのは名前が .wav で終わるﾌｧｲﾙだけです。");
@@ -100,7 +105,7 @@ private slots:
             f.tag = static_cast<std::uint16_t>(tag);
             WriteAll(path, SimpleWave(f, Ramp(48)));
         } else if (maker == 1) {
-            QVERIFY(SoxSine(path, 8000, bits, 1));
+            QVERIFY(SoxSine(path, 8000, bits, 3));
         }
         CFileDialogAnswer answer(Q(path));
         m_fx.Key(Qt::Key_O, Qt::ControlModifier);

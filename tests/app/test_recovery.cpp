@@ -186,6 +186,7 @@ class RecoveryTest : public QObject {
     std::unique_ptr<COndrelApp> m_app;
     std::vector<QString> m_messages;
     int m_nAnswer = IDYES; // to the recovery question
+    int m_nOtherAnswer = IDNO; // to every other message
 
     std::string Base() const { return *m_dir / "cache/ondrel"; }
 
@@ -195,7 +196,7 @@ class RecoveryTest : public QObject {
         m_messages.clear();
         SetMessageBoxHook([this](const QString& text, unsigned type) {
             m_messages.push_back(text);
-            return IsQuestion(text) && type == (MB_YESNO | MB_ICONQUESTION) ? m_nAnswer : IDNO;
+            return IsQuestion(text) && type == (MB_YESNO | MB_ICONQUESTION) ? m_nAnswer : m_nOtherAnswer;
         });
         m_app = std::make_unique<COndrelApp>(*m_dir / "ondrel.ini");
         return m_app->InitInstance(CCommandLineInfo{});
@@ -428,6 +429,44 @@ private slots:
         QCOMPARE(Questions(), 0);
         Quit();
         QVERIFY(Folders().empty());
+    }
+
+    // The dead editor had a 24-bit file open (converted to 16 bits): the
+    // recovered document still asks before a save writes 16 bits over it.
+    void aRecoveredConvertedFileStillAsksBeforeItsOriginalIsWritten()
+    {
+        const std::string wide = *m_dir / "wide.wav";
+        Bytes data(22050 * 6);
+        std::mt19937 rng(9);
+        for (auto& b : data)
+            b = static_cast<std::uint8_t>(rng());
+        const Bytes original = SimpleWave(PcmFormat{2, 22050, 24}, data);
+        WriteAll(wide, original);
+        CDriver driver(wide, 31, "run");
+        QVERIFY(driver.WaitFor("SAVED 1"));
+        driver.Kill();
+        QCOMPARE(driver.messages.size(), std::size_t{1}); // the converted-file notice
+        QVERIFY(driver.messages[0].find("24") != std::string::npos);
+
+        m_nAnswer = IDYES;
+        m_nOtherAnswer = IDCANCEL;
+        QVERIFY(Launch());
+        QCOMPARE(Questions(), 1);
+        QCOMPARE(Doc().GetPathName(), wide);
+        QVERIFY(Doc().IsModified());
+        CMainFrame& frame = *m_app->GetMainFrame();
+        frame.show();
+        QApplication::setActiveWindow(&frame);
+        QVERIFY(QTest::qWaitForWindowActive(&frame));
+        frame.OnIdle();
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : &frame, Qt::Key_S, Qt::ControlModifier);
+        m_nOtherAnswer = IDNO;
+        QCOMPARE(m_messages.size(), std::size_t{2});
+        QVERIFY2(m_messages[1].contains(QStringLiteral("24 ﾋﾞｯﾄ")), qPrintable(m_messages[1]));
+        // ｷｬﾝｾﾙ: the original is as it was, the work still unsaved.
+        QVERIFY(ReadAll(wide) == original);
+        QVERIFY(Doc().IsModified());
     }
 
     void anUnusableCacheFolderIsToldOnceAndTheEditorWorks()

@@ -288,7 +288,7 @@ private slots:
         Doc().SetModifiedFlag();
         MessageRecorder boxes;
         boxes.answers = {IDNO}; // don't save, then the open fails
-        WriteAll(*m_dir / "bad.wav", SimpleWave(PcmFormat{2, 8000, 24}, Ramp(12)));
+        WriteAll(*m_dir / "bad.wav", SimpleWave(PcmFormat{2, 8000, 12}, Ramp(12)));
         QVERIFY(!m_app->OpenDocumentFile(S(*m_dir, "bad.wav")));
         QCOMPARE(boxes.texts.size(), std::size_t{2});
         QCOMPARE(boxes.texts[0], QStringLiteral("good.wav への変更を保存しますか?"));

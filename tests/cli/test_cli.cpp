@@ -43,6 +43,47 @@ TEST(Cli, InfoPrintsTheFormatOnOneLine)
     EXPECT_EQ(r.out, "channels=2 bits=16 rate=96000 bytes=4000 frames=1000\n");
 }
 
+// Converted files: the line of the 16-bit document and what the file held;
+// copy writes the 16-bit canonical file. sox writes the files, and sox's
+// own undithered 16-bit version is the expected audio.
+TEST(Cli, ConvertedFilesSayWhatTheyWereAndCopyAs16Bits)
+{
+    CTempDir dir;
+    struct Case {
+        const char* sox;
+        const char* name;
+    };
+    const Case cases[] = {{"-b 24 -e signed-integer", "pcm24"},  {"-t wavpcm -b 32 -e signed-integer", "pcm32"},
+                          {"-b 32 -e floating-point", "float32"}, {"-b 64 -e floating-point", "float64"},
+                          {"-b 8 -e a-law", "alaw"},               {"-b 8 -e u-law", "mulaw"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string in = dir / "in.wav";
+        ASSERT_EQ(std::system(("sox -V1 -n -r 48000 -c 2 " + std::string(c.sox) + " " + Q(in) +
+                               " synth 0.1 sine 440 2>&1").c_str()),
+                  0);
+        ASSERT_EQ(std::system(("sox -V1 " + Q(in) + " -D -t wavpcm -b 16 -e signed-integer " + Q(dir / "ref.wav") +
+                               " 2>&1").c_str()),
+                  0);
+        Result r = RunCli(dir, "info " + Q(in));
+        EXPECT_EQ(r.exit, 0) << r.err;
+        EXPECT_EQ(r.out, std::string("channels=2 bits=16 rate=48000 bytes=19200 frames=4800 converted=") +
+                             c.name + "\n");
+        r = RunCli(dir, "copy " + Q(in) + " " + Q(dir / "out.wav"));
+        EXPECT_EQ(r.exit, 0) << r.err;
+        const Bytes out = ReadAll(dir / "out.wav");
+        ASSERT_EQ(out.size(), 44u + 19200u);
+        const Bytes header = SimpleWave(PcmFormat{2, 48000, 16}, Bytes(19200));
+        EXPECT_EQ(Bytes(out.begin(), out.begin() + 44), Bytes(header.begin(), header.begin() + 44));
+        const Bytes ref = ReadAll(dir / "ref.wav");
+        ASSERT_GE(ref.size(), 19200u);
+        EXPECT_EQ(Bytes(out.begin() + 44, out.end()), Bytes(ref.end() - 19200, ref.end()));
+        // An ordinary file says nothing more.
+        r = RunCli(dir, "info " + Q(dir / "out.wav"));
+        EXPECT_EQ(r.out, "channels=2 bits=16 rate=48000 bytes=19200 frames=4800\n");
+    }
+}
+
 TEST(Cli, CopyRewritesInThe44ByteLayout)
 {
     CTempDir dir;

@@ -157,6 +157,7 @@ TEST(RecoveryRecord, RoundTripsAnyNameAndRefusesWhatItDidNotWriteInFull)
     r.dwSamplesPerSec = 11025;
     r.wChannels = 1;
     r.wBitsPerSample = 8;
+    r.eFileEncoding = EWaveEncoding::MuLaw;
     SReason error;
     ASSERT_TRUE(WriteRecoveryRecord(dir.Path().string(), r, error)) << error;
     SRecoveryRecord back;
@@ -175,6 +176,7 @@ TEST(RecoveryRecord, RoundTripsAnyNameAndRefusesWhatItDidNotWriteInFull)
         {"cut in a field", text.substr(0, text.find("rate="))},
         {"a copy outside the folder", std::string(text).replace(text.find("recovery-12.wav"), 15, "../recovery-1.wav")},
         {"not a copy's name", std::string(text).replace(text.find("recovery-12.wav"), 15, "lock")},
+        {"an encoding it does not know", std::string(text).replace(text.find("mulaw"), 5, "mp3")},
         {"a bad escape", std::string(text).replace(text.find("%25"), 3, "%zz")},
         {"another program's file", "[recovery]\n" + text},
         {"empty", ""},

@@ -78,12 +78,16 @@ std::vector<SReason> Variants(EReason code)
         for (std::uint64_t number : {std::uint64_t{0}, std::uint64_t{MMSYSERR_BADDEVICEID},
                                      std::uint64_t{MMSYSERR_NODRIVER}, std::uint64_t{WAVERR_BADFORMAT},
                                      std::uint64_t{24}, std::uint64_t{UINT32_MAX}}) {
-            SReason r(code);
-            r.path = kPath;
-            r.err = err;
-            r.number = number;
-            r.number2 = 8;
-            out.push_back(r);
+            // A second number that is a size, or a format tag that changes
+            // the wording (float, A-law, mu-law).
+            for (std::uint64_t number2 : {8, 3, 6, 7}) {
+                SReason r(code);
+                r.path = kPath;
+                r.err = err;
+                r.number = number;
+                r.number2 = number2;
+                out.push_back(r);
+            }
         }
     return out;
 }
@@ -131,18 +135,30 @@ TEST(ReasonText, TheDetailsAreNamed)
         const char* text;
     };
     const Case cases[] = {
-        {"24-bit file", [] {
-             SReason r = NumberReason(EReason::SampleSize, 24);
+        {"12-bit file", [] {
+             SReason r = NumberReason(EReason::SampleSize, 12);
              r.path = kPath;
              return r;
          }(),
-         "/data/take-1.wav は 1 ｻﾝﾌﾟﾙ 24 ﾋﾞｯﾄの音声のため開けません。8 ﾋﾞｯﾄか 16 ﾋﾞｯﾄの WAV ﾌｧｲﾙを開いてください。"},
-        {"float file", [] {
-             SReason r = NumberReason(EReason::NotPcm, 3);
+         "/data/take-1.wav は 1 ｻﾝﾌﾟﾙ 12 ﾋﾞｯﾄの音声のため開けません。8、16、24、32 ﾋﾞｯﾄのいずれかの WAV ﾌｧｲﾙを開いてください。"},
+        {"MP3 inside a WAV file", [] {
+             SReason r = NumberReason(EReason::NotPcm, 85);
              r.path = kPath;
              return r;
          }(),
-         "/data/take-1.wav は PCM 形式の音声ではありません (ﾌｫｰﾏｯﾄ ﾀｸﾞ 3)。"},
+         "/data/take-1.wav は PCM 形式の音声ではありません (ﾌｫｰﾏｯﾄ ﾀｸﾞ 85)。"},
+        {"16-bit float", [] {
+             SReason r = NumberReason(EReason::EncodingSampleSize, 16, 3);
+             r.path = kPath;
+             return r;
+         }(),
+         "/data/take-1.wav は 1 ｻﾝﾌﾟﾙ 16 ﾋﾞｯﾄの音声のため開けません。浮動小数点の音声は 32 ﾋﾞｯﾄか 64 ﾋﾞｯﾄのものだけを開けます。"},
+        {"block align", [] {
+             SReason r = NumberReason(EReason::BlockAlignWrong, 4, 3);
+             r.path = kPath;
+             return r;
+         }(),
+         "/data/take-1.wav のﾌﾞﾛｯｸ ｻｲｽﾞ (4 ﾊﾞｲﾄ) が 1 ﾌﾚｰﾑの大きさ (3 ﾊﾞｲﾄ) と合っていません。"},
         {"placeholders in the name", chunk, "/x/%2 %1.wav のﾌｫｰﾏｯﾄ ﾁｬﾝｸが短すぎます (14 ﾊﾞｲﾄ)。"},
         {"two numbers", truncated,
          "/data/take-1.wav の音声ﾃﾞｰﾀは 1000 ﾊﾞｲﾄのはずですが、ﾌｧｲﾙには 8 ﾊﾞｲﾄしかありません。"},

@@ -11,7 +11,10 @@
 //     readout texts exactly as they were;
 //   - an acceptance must match a file the rules accept and hold exactly its
 //     format (PCM, 1 or 2 channels, 8 or 16 bits, a non-zero rate) and its
-//     data chunk: size, bytes, never more than the input, an unlocked block.
+//     data chunk: size, bytes, never more than the input, an unlocked block;
+//   - a file of 24/32-bit integers, 32/64-bit floats, A-law or mu-law must
+//     come out as the 16-bit record and samples the conversion rules give,
+//     worked out here sample by sample.
 
 #include "doc/COndrelDoc.h"
 #include "frame/CCurrentFormat.h"
@@ -21,6 +24,7 @@
 #include "tests/support/WaveState.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <functional>
@@ -88,7 +92,49 @@ struct SExpected {
     WAVEFORMATEX format{};
     std::uint64_t dataAt = 0;
     std::uint32_t dataSize = 0;
+    std::vector<std::uint8_t> converted; // the 16-bit samples of a converted file
+    bool bConverted = false;
 };
+
+std::int16_t Clamped(double v) { return static_cast<std::int16_t>(v < -32768 ? -32768 : v > 32767 ? 32767 : v); }
+
+// One sample of `bytes` bytes at `p` of format `tag`, as 16 bits.
+std::int16_t Sample16(std::uint16_t tag, unsigned bytes, const std::uint8_t* p)
+{
+    if (tag == 1) {
+        // Signed integer of 3 or 4 bytes, rounded half up to 16 bits.
+        std::int64_t v = 0;
+        for (unsigned i = 0; i < bytes; ++i)
+            v |= std::int64_t{p[i]} << (8 * i);
+        if (v >= std::int64_t{1} << (8 * bytes - 1))
+            v -= std::int64_t{1} << (8 * bytes);
+        const double scale = bytes == 3 ? 256.0 : 65536.0;
+        return Clamped(std::floor(static_cast<double>(v) / scale + 0.5));
+    }
+    if (tag == 3) {
+        double x;
+        if (bytes == 4) {
+            float f;
+            std::memcpy(&f, p, 4);
+            x = f;
+        } else {
+            std::memcpy(&x, p, 8);
+        }
+        return x != x ? 0 : Clamped(std::floor(x * 32768.0 + 0.5));
+    }
+    // G.711: sign, three exponent bits, four mantissa bits; A-law has its
+    // even bits inverted, mu-law all of them.
+    if (tag == 6) {
+        const unsigned a = p[0] ^ 0xD5u; // also flips the sign: set means negative
+        const unsigned e = (a >> 4) & 7, m = a & 15;
+        const int mag = e == 0 ? m * 16 + 8 : (m * 16 + 264) << (e - 1);
+        return static_cast<std::int16_t>(a & 0x80 ? -mag : mag);
+    }
+    const unsigned u = ~p[0] & 0xFFu;
+    const unsigned e = (u >> 4) & 7, m = u & 15;
+    const int mag = (((m << 3) + 132) << e) - 132;
+    return static_cast<std::int16_t>(u & 0x80 ? -mag : mag);
+}
 
 SExpected Expect(const std::uint8_t* b, std::size_t n)
 {
@@ -110,19 +156,45 @@ SExpected Expect(const std::uint8_t* b, std::size_t n)
     const std::uint8_t* f = b + fmt.body;
     std::uint16_t tag = Le16(f);
     if (tag == 0xFFFE) {
-        if (fmt.size < 40 || fmt.body + 40 > len || Le16(f + 16) < 22 || std::memcmp(f + 24, kPcmGuid, 16) != 0)
+        if (fmt.size < 40 || fmt.body + 40 > len || Le16(f + 16) < 22 || std::memcmp(f + 26, kPcmGuid + 2, 14) != 0)
             return e;
-        tag = 1;
+        tag = Le16(f + 24);
     }
     const std::uint16_t channels = Le16(f + 2);
     const std::uint16_t bits = Le16(f + 14);
     const std::uint32_t rate = Le32(f + 4);
-    if (tag != 1 || (channels != 1 && channels != 2) || (bits != 8 && bits != 16) || rate == 0)
+    const bool plain = tag == 1 && (bits == 8 || bits == 16);
+    const bool converted = (tag == 1 && (bits == 24 || bits == 32)) || (tag == 3 && (bits == 32 || bits == 64)) ||
+                           ((tag == 6 || tag == 7) && bits == 8);
+    if (!(plain || converted) || (channels != 1 && channels != 2) || rate == 0)
+        return e;
+    const unsigned sampleBytes = bits / 8u;
+    if (converted && Le16(f + 12) != channels * sampleBytes)
         return e;
     pos = std::min<std::uint64_t>(fmt.body + fmt.size + (fmt.size & 1u), len);
     if (!FindChunk(b, pos, riffEnd, [](const SChunk& c) { return c.id == Tag("data"); }, data))
         return e;
-    if (data.size == 0 || data.size > len - data.body || data.size > kAllocLimit)
+    if (data.size == 0 || data.size > len - data.body)
+        return e;
+    if (converted) {
+        const std::uint64_t frames = data.size / (channels * sampleBytes);
+        if (frames == 0 || frames * channels * 2 > kAllocLimit)
+            return e;
+        e.ok = e.bConverted = true;
+        const std::uint16_t block = static_cast<std::uint16_t>(channels * 2);
+        e.format = WAVEFORMATEX{1, channels, rate,
+                                static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{rate} * block, UINT32_MAX)),
+                                block, 16, 0};
+        e.dataAt = data.body;
+        e.dataSize = static_cast<std::uint32_t>(frames * channels * 2);
+        for (std::uint64_t i = 0; i < frames * channels; ++i) {
+            const auto v = static_cast<std::uint16_t>(Sample16(tag, sampleBytes, b + data.body + i * sampleBytes));
+            e.converted.push_back(static_cast<std::uint8_t>(v));
+            e.converted.push_back(static_cast<std::uint8_t>(v >> 8));
+        }
+        return e;
+    }
+    if (data.size > kAllocLimit)
         return e;
     e.ok = true;
     e.format = WAVEFORMATEX{tag, channels, rate, Le32(f + 8), Le16(f + 12), bits, 0};
@@ -209,15 +281,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                "inconsistent format: tag %u, %u channels, %u bits, %u Hz", f.wFormatTag, f.nChannels,
                f.wBitsPerSample, f.nSamplesPerSec);
     FUZZ_CHECK(std::memcmp(&f, &want.format, sizeof f) == 0, "format record differs from the file's");
-    FUZZ_CHECK(got.size == want.dataSize && got.size <= size, "size %u, data chunk %u, input %zu", got.size,
-               want.dataSize, size);
+    FUZZ_CHECK(got.size == want.dataSize && (want.bConverted || got.size <= size),
+               "size %u, data chunk %u, input %zu", got.size, want.dataSize, size);
     FUZZ_CHECK(got.block != nullptr && GlobalSize(got.block) >= got.size, "block smaller than the data");
     FUZZ_CHECK(GlobalLockCount(got.block) == 0, "block left locked (%u)", GlobalLockCount(got.block));
     FUZZ_CHECK(got.block != before.wave.block || before.wave.block == nullptr, "the old block was kept");
     FUZZ_CHECK(got.hasData == 1, "loaded data not marked present");
-    FUZZ_CHECK(got.content.size() == got.size &&
-                   std::memcmp(got.content.data(), data + want.dataAt, got.size) == 0,
-               "loaded bytes differ from the data chunk");
+    if (want.bConverted)
+        FUZZ_CHECK(got.content == want.converted, "converted samples differ from the rules");
+    else
+        FUZZ_CHECK(got.content.size() == got.size &&
+                       std::memcmp(got.content.data(), data + want.dataAt, got.size) == 0,
+                   "loaded bytes differ from the data chunk");
+    FUZZ_CHECK(doc.GetLoadedEncoding() != EWaveEncoding::Pcm == want.bConverted, "encoding not reported");
     FUZZ_CHECK(after.modified == before.modified, "loading changed the modified flag");
 
     // The readouts show the new format and size.

@@ -203,14 +203,56 @@ void WaveSeeds(const std::string& dir)
         Write(dir, "truncated-" + std::to_string(n) + ".wav", cut);
     }
 
+    // Shapes converted to 16 bits: each tag and size, plain and extensible,
+    // mono and stereo, one with a partial last frame.
+    struct SShape {
+        const char* name;
+        std::uint16_t tag, bits;
+    };
+    for (const SShape& shape : {SShape{"pcm24", 1, 24}, SShape{"pcm32", 1, 32}, SShape{"float32", 3, 32},
+                                SShape{"float64", 3, 64}, SShape{"alaw", 6, 8}, SShape{"mulaw", 7, 8}}) {
+        for (std::uint16_t channels : {1, 2}) {
+            const std::size_t bytes = std::size_t{channels} * (shape.bits / 8) * 12;
+            const std::string stem = std::string(shape.name) + (channels == 2 ? "-stereo" : "-mono");
+            c.clear();
+            Chunk(c, "fmt ", Fmt(shape.tag, channels, 8000, shape.bits));
+            Chunk(c, "data", Samples(bytes));
+            Write(dir, stem + ".wav", Riff(c));
+            c.clear();
+            Chunk(c, "fmt ", Extensible(channels, 48000, shape.bits, static_cast<std::uint8_t>(shape.tag)));
+            Chunk(c, "data", Samples(bytes + channels)); // a partial frame at the end
+            Write(dir, stem + "-extensible.wav", Riff(c));
+        }
+    }
+    // Floats at the edges: ties, the ends, beyond them, NaN and infinities.
+    c.clear();
+    Chunk(c, "fmt ", Fmt(3, 1, 8000, 32));
+    Bytes floats;
+    for (std::uint32_t bits : {0x3F800000u, 0xBF800000u, 0x37800000u, 0xB7800000u, 0x40000000u, 0x7FC00000u,
+                               0x7F800000u, 0xFF800000u, 0x80000000u})
+        U32(floats, bits);
+    Chunk(c, "data", floats);
+    Write(dir, "float32-edges.wav", Riff(c));
+
     // Refused shapes.
     Write(dir, "rate0.wav", Simple(1, 0, 16, 16));
     Write(dir, "three-channels.wav", Simple(3, 8000, 16, 36));
-    Write(dir, "bits24.wav", Simple(1, 8000, 24, 36));
+    Write(dir, "three-channels-24.wav", Simple(3, 8000, 24, 36));
+    Write(dir, "bits12.wav", Simple(1, 8000, 12, 36));
     c.clear();
-    Chunk(c, "fmt ", Fmt(7, 1, 8000, 8));
+    Bytes badAlign = Fmt(1, 2, 8000, 24);
+    badAlign[12] = 8;
+    Chunk(c, "fmt ", badAlign);
+    Chunk(c, "data", Samples(48));
+    Write(dir, "pcm24-block-align.wav", Riff(c));
+    c.clear();
+    Chunk(c, "fmt ", Fmt(3, 1, 8000, 16));
     Chunk(c, "data", Samples(16));
-    Write(dir, "mulaw.wav", Riff(c));
+    Write(dir, "float16.wav", Riff(c));
+    c.clear();
+    Chunk(c, "fmt ", Fmt(1, 2, 8000, 32));
+    Chunk(c, "data", Samples(64), 6400, false);
+    Write(dir, "pcm32-truncated.wav", Riff(c, 36 + 64));
     c.clear();
     Chunk(c, "data", Samples(16));
     Chunk(c, "fmt ", Fmt(1, 1, 8000, 8));
