@@ -9,6 +9,7 @@
 #include "framework/CSingleDocTemplate.h"
 #include "framework/MessageBox.h"
 #include "framework/ReasonText.h"
+#include "platform/ProcessCache.h"
 #include "print/CPageLayoutDlg.h"
 #include "print/CPrintDlg.h"
 #include "print/CPrintPreview.h"
@@ -26,6 +27,7 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QPushButton>
+#include <QThread>
 
 namespace {
 constexpr int kRecentFiles = 8;
@@ -74,6 +76,11 @@ COndrelApp::COndrelApp(const std::string& profilePath)
 
 COndrelApp::~COndrelApp()
 {
+    // No recovery write may outlive the objects its end is reported to.
+    if (m_pDoc) {
+        m_pDoc->EnableRecovery({}, {});
+        m_pDoc->WaitRecovery();
+    }
     // The view belongs to the frame; the document outlives both.
     m_pTemplate.reset();
     m_pFrame.reset();
@@ -86,6 +93,26 @@ bool COndrelApp::InitInstance(const CCommandLineInfo& info)
     m_pFrame = std::make_unique<CMainFrame>();
     m_pDoc = std::make_unique<COndrelDoc>(*m_pFrame);
     m_pView = new COndrelView(*m_pDoc);
+    // A change that starts while the recovery copy of the previous one is
+    // still being written waits for it, with the progress window of the
+    // effects; the end of a write is taken on this thread.
+    m_pDoc->EnableRecovery(
+        [this](const std::function<bool()>& finished) {
+            CProgressRunner runner(m_pFrame.get(), QStringLiteral("復元用のｺﾋﾟｰを保存しています..."),
+                                   /*bCancellable*/ false);
+            const auto total = static_cast<std::uint32_t>(std::min<std::uint64_t>(m_pDoc->RecoveryTotal(), UINT32_MAX));
+            runner.Run(
+                [&](CEffectProgress* progress) {
+                    while (!finished()) {
+                        progress->Continue(static_cast<std::uint32_t>(std::min<std::uint64_t>(m_pDoc->RecoveryDone(), total)),
+                                           total);
+                        QThread::msleep(5);
+                    }
+                    return kEngineOk;
+                },
+                total);
+        },
+        [this] { QMetaObject::invokeMethod(this, [this] { OnRecoveryWritten(); }, Qt::QueuedConnection); });
     m_pFrame->SetView(m_pView, m_pView);
     RegisterEffectCommands(*m_pView, *m_pDoc,
                            {[this] { return std::make_pair(m_pView->GetSelectionStart(), m_pView->GetSelectionLength()); },
@@ -198,7 +225,61 @@ bool COndrelApp::InitInstance(const CCommandLineInfo& info)
     });
     m_pFrame->show();
     m_pFrame->OnIdle();
+    SReason cacheError;
+    if (ProcessCacheFolder(&cacheError).empty())
+        TellRecoveryOff(cacheError);
+    else
+        OfferRecovery();
     return true;
+}
+
+void COndrelApp::TellRecoveryOff(const SReason& reason)
+{
+    if (m_bRecoveryOffTold)
+        return;
+    m_bRecoveryOffTold = true;
+    AfxMessageBox(QStringLiteral("復元用のｺﾋﾟｰを保存できないため、ｴﾃﾞｨﾀが異常終了したときに保存していない変更を"
+                                 "復元できません。\n") +
+                  ReasonText(reason));
+}
+
+void COndrelApp::OnRecoveryWritten()
+{
+    SReason error;
+    if (!m_pDoc->PollRecovery(&error))
+        TellRecoveryOff(error);
+}
+
+void COndrelApp::OfferRecovery()
+{
+    bool bAsked = false;
+    for (const std::string& folder : ClaimRecoverableFolders()) {
+        SRecoveryRecord record;
+        if (!ReadRecoveryRecord(folder, record)) {
+            ReleaseRecoverableFolder(folder, /*bRemove*/ true);
+            continue;
+        }
+        // One document at a time: the others are offered at a later start.
+        if (bAsked) {
+            ReleaseRecoverableFolder(folder, /*bRemove*/ false);
+            continue;
+        }
+        bAsked = true;
+        const QString name = record.title.empty() ? AfxLoadString(AFX_IDS_UNTITLED) : QString::fromStdString(record.title);
+        const int answer = AfxMessageBox(QStringLiteral("ｴﾃﾞｨﾀが正しく終了しなかったため、\"%1\" の保存されていない"
+                                                        "音声が残っています。復元しますか?")
+                                             .arg(name),
+                                         MB_YESNO | MB_ICONQUESTION);
+        if (answer == IDYES) {
+            if (m_pDoc->RecoverFrom(folder, record))
+                m_pTemplate->OnDocumentReplaced();
+            else
+                AfxMessageBox(QStringLiteral("保存されていない音声を復元できませんでした。\n") +
+                              ReasonText(m_pDoc->GetError()));
+        }
+        // Only now, with the user's answer, do the dead editor's files go.
+        ReleaseRecoverableFolder(folder, /*bRemove*/ true);
+    }
 }
 
 bool COndrelApp::OpenDocumentFile(const QString& path) { return m_pTemplate->OpenDocumentFile(path); }

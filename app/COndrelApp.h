@@ -8,6 +8,7 @@
 #include "framework/CCmdTarget.h"
 #include "framework/CRecentFileList.h"
 #include "platform/Profile.h"
+#include "platform/Reason.h"
 
 #include <QObject>
 #include <QStringList>
@@ -63,6 +64,14 @@ public:
 
 private:
     void OnOpenRecentFile(unsigned nID);
+    // Offers the unsaved audio a dead editor left (at start, once the window
+    // shows): はい makes it the document, modified, under its old path and
+    // title; いいえ lets it go. Its files are removed after the answer.
+    void OfferRecovery();
+    // A recovery write has ended: a failure is told (once).
+    void OnRecoveryWritten();
+    // Says, once per run, that unsaved work cannot be recovered, and why.
+    void TellRecoveryOff(const SReason& reason);
     // Print (with the print dialog) and direct print (without it): the
     // waveform, or the selection when there is one, with the page layout
     // settings of the profile, on the application's printer. A PDF
@@ -87,6 +96,7 @@ private:
     QString m_strPdfPath;
     QString m_strPdfForDoc;
     int m_nExitCode = kExitFailed;
+    bool m_bRecoveryOffTold = false;
     CRecentFileList m_mru;
     std::unique_ptr<CMainFrame> m_pFrame;
     std::unique_ptr<COndrelDoc> m_pDoc;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unistd.h>
 #include <cstdio>
 #include <cmath>
 #include <cstring>
@@ -13,12 +14,22 @@
 
 COndrelDoc::COndrelDoc(CCurrentFormat& frame) : m_frame(frame) {}
 
+COndrelDoc::~COndrelDoc()
+{
+    // The block must outlive the write that reads it.
+    m_recoveryWrite.Join();
+    if (m_bRecoveryLocked)
+        UnlockData();
+}
+
 void COndrelDoc::Serialize(CArchive& /*ar*/) {}
 
 bool COndrelDoc::OnNewDocument()
 {
     if (!CDocument::OnNewDocument())
         return false;
+    // An unmodified document has nothing to recover.
+    DropRecovery();
     m_eFileEncoding = EWaveEncoding::Pcm;
     return true;
 }
@@ -34,6 +45,8 @@ bool COndrelDoc::OnOpenDocument(const std::string& path)
         SetError(FileReason(EReason::OpenNotWav, path));
         return false;
     }
+    // The write of a recovery copy reads the block that the load replaces.
+    WaitRecovery();
     if (!LoadWaveFile(path)) {
         // The audio is untouched, and so must be its unsaved state.
         SetModifiedFlag(bWasModified);
@@ -41,6 +54,7 @@ bool COndrelDoc::OnOpenDocument(const std::string& path)
     }
     // The undo file holds the previous file's state: never offer it here.
     m_bCanUndo = 0;
+    DropRecovery();
     m_eFileEncoding = m_eLoadedEncoding;
     return true;
 }
@@ -54,6 +68,9 @@ bool COndrelDoc::OnSaveDocument(const std::string& path)
     if (!SaveWaveFile(path))
         return false;
     SetModifiedFlag(false);
+    // The saved file is the state now. The copy stays as the source of the
+    // next change's undo copy, but is no longer offered for recovery.
+    DropRecovery(/*bKeepCopy*/ true);
     m_eFileEncoding = EWaveEncoding::Pcm;
     return true;
 }
@@ -87,6 +104,8 @@ int COndrelDoc::BeginRecording(IWaveNotify* window)
     // has told the user why already, so there is nothing more to say.
     if (!m_frame.ReadPanel())
         return refuse(1, SReason{});
+    // The recording replaces the block that a recovery write may still read.
+    WaitRecovery();
     const std::uint32_t rate = m_frame.m_dwSamplesPerSec;
     const unsigned bits = m_frame.m_wBitsPerSample;
     const unsigned channels = m_frame.m_wChannels;
@@ -127,6 +146,8 @@ int COndrelDoc::BeginRecording(IWaveNotify* window)
         GlobalFree(oldBlock);
     }
     m_wave.NoteDataChanged();
+    // The audio recovered so far is gone: the user has let it go.
+    DropRecovery();
     return 0;
 }
 
@@ -164,6 +185,7 @@ void COndrelDoc::FinishRecording(std::uint32_t bytes)
     m_bCanUndo = 0;
     m_frame.SetFormat(f.nSamplesPerSec, f.nChannels, f.wBitsPerSample);
     SetModifiedFlag(true);
+    OnChangeCompleted();
 }
 
 namespace {
@@ -304,6 +326,15 @@ bool COndrelDoc::BeginUndoCopy(std::string& path)
     if (!GetUndoFilePath(undoPath))
         return false;
     path = undoPath.substr(0, undoPath.size() - 4) + ".new.wav";
+    // A change waits for the recovery copy of the previous one: that copy
+    // holds the audio as it is now, so it becomes the undo copy by a link
+    // and nothing is written here.
+    WaitRecovery();
+    if (!m_strRecoveryCopy.empty()) {
+        std::remove(path.c_str());
+        if (::link(m_strRecoveryCopy.c_str(), path.c_str()) == 0)
+            return true;
+    }
     // The copy needs no flush: it only has to outlive this run.
     if (!SaveWaveFile(path, /*bDurable*/ false)) {
         DiscardUndoCopy(path);
@@ -353,12 +384,14 @@ int COndrelDoc::DeleteRange(std::uint32_t offset, std::uint32_t length)
     m_bCanUndo = 1;
     SetModifiedFlag(true);
     UpdateAllViews(nullptr);
+    OnChangeCompleted();
     return 1;
 }
 
 int COndrelDoc::OnEditUndo()
 {
     std::string undoPath;
+    WaitRecovery();
     if (!GetUndoFilePath(undoPath) || !LoadWaveFile(undoPath)) {
         SetError(InContext(GetError(), EReasonContext::Undo));
         return 0;
@@ -367,5 +400,117 @@ int COndrelDoc::OnEditUndo()
     // The audio now differs from what the last save wrote.
     SetModifiedFlag(true);
     UpdateAllViews(nullptr);
+    OnChangeCompleted();
+    return 1;
+}
+
+void COndrelDoc::EnableRecovery(std::function<void(const std::function<bool()>&)> wait, std::function<void()> done)
+{
+    m_bRecovery = true;
+    m_recoveryWait = std::move(wait);
+    m_recoveryDone = std::move(done);
+}
+
+void COndrelDoc::DisableRecovery()
+{
+    DropRecovery();
+    WaitRecovery();
+    m_bRecovery = false;
+    m_strRecoveryCopy.clear();
+}
+
+void COndrelDoc::OnChangeCompleted()
+{
+    if (!m_bRecovery)
+        return;
+    // Nothing may change the block while a write reads it; every change
+    // waits for the write before it starts, so none runs now.
+    WaitRecovery();
+    m_strRecoveryCopy.clear(); // the audio has changed
+    if (!HasData() || GetDataSize() == 0) {
+        DropRecovery();
+        return;
+    }
+    const std::string folder = ProcessCacheFolder();
+    if (folder.empty())
+        return; // no folder: recovery is off (the window has said so)
+    SRecoveryRecord record;
+    record.audioName = "recovery-" + std::to_string(++m_nRecoveryGeneration) + ".wav";
+    record.path = GetPathName();
+    record.title = GetTitle();
+    record.bModified = IsModified();
+    record.dwSamplesPerSec = m_frame.m_dwSamplesPerSec;
+    record.wChannels = m_frame.m_wChannels;
+    record.wBitsPerSample = m_frame.m_wBitsPerSample;
+    record.eFileEncoding = m_eFileEncoding;
+    const std::uint8_t* data = LockData();
+    m_bRecoveryLocked = true;
+    m_strWritingCopy = folder + "/" + record.audioName;
+    m_recoveryWrite.Start(folder, data, GetDataSize(), *m_wave.m_pFormat, std::move(record), m_recoveryDone);
+}
+
+bool COndrelDoc::FinishRecoveryWrite(SReason* pError)
+{
+    if (m_strWritingCopy.empty() || !m_recoveryWrite.IsFinished())
+        return true;
+    const bool ok = m_recoveryWrite.Join();
+    if (m_bRecoveryLocked) {
+        UnlockData();
+        m_bRecoveryLocked = false;
+    }
+    if (ok) {
+        m_strRecoveryCopy = m_strWritingCopy;
+    } else if (pError) {
+        *pError = m_recoveryWrite.GetError();
+    }
+    m_strWritingCopy.clear();
+    return ok;
+}
+
+bool COndrelDoc::PollRecovery(SReason* pError) { return FinishRecoveryWrite(pError); }
+
+bool COndrelDoc::WaitRecovery(SReason* pError)
+{
+    if (m_strWritingCopy.empty())
+        return true;
+    if (!m_recoveryWrite.IsFinished() && m_recoveryWait)
+        m_recoveryWait([this] { return m_recoveryWrite.IsFinished(); });
+    m_recoveryWrite.Join();
+    return FinishRecoveryWrite(pError);
+}
+
+void COndrelDoc::DropRecovery(bool bKeepCopy)
+{
+    // Nothing to remove before the first write.
+    if (!m_bRecovery || m_nRecoveryGeneration == 0)
+        return;
+    WaitRecovery();
+    const std::string folder = ProcessCacheFolder();
+    if (folder.empty())
+        return;
+    if (bKeepCopy) {
+        std::remove((folder + "/" + kRecoveryRecordName).c_str());
+        return;
+    }
+    RemoveRecoveryFiles(folder);
+    m_strRecoveryCopy.clear();
+}
+
+int COndrelDoc::RecoverFrom(const std::string& folder, const SRecoveryRecord& record)
+{
+    WaitRecovery();
+    if (!LoadWaveFile(folder + "/" + record.audioName))
+        return 0;
+    SetPathName(record.path);
+    SetTitle(record.title);
+    SetModifiedFlag(record.bModified);
+    m_eFileEncoding = record.eFileEncoding;
+    // The current format as the user had it, when it is one the program
+    // can have; else the audio's own.
+    const unsigned ch = record.wChannels, bits = record.wBitsPerSample;
+    if ((ch == 1 || ch == 2) && (bits == 8 || bits == 16) && record.dwSamplesPerSec != 0)
+        m_frame.SetFormat(record.dwSamplesPerSec, ch, bits);
+    m_bCanUndo = 0;
+    OnChangeCompleted();
     return 1;
 }

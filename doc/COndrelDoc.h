@@ -5,10 +5,13 @@
 // into the PCM block, in whole frames.
 
 #include "audio/CWaveData.h"
+#include "doc/CRecovery.h"
 #include "audio/WaveFile.h"
 #include "framework/Document.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
 class CCurrentFormat;
@@ -18,6 +21,8 @@ public:
     // `frame` holds the program's current format; loading and recording
     // tell it the document's format and size.
     explicit COndrelDoc(CCurrentFormat& frame);
+    // Waits for a recovery write that still runs.
+    ~COndrelDoc() override;
 
     CWaveData m_wave;
     int m_bCanUndo = 0; // 1 while the undo file holds the state before the last change
@@ -155,9 +160,69 @@ public:
 
     CCurrentFormat& GetFrame() const { return m_frame; }
 
+    // Recovery of unsaved work (doc/CRecovery.h). Off until EnableRecovery:
+    // the command-line tool and most tests write no recovery copy. When on,
+    // every completed change (delete, effect, undo, the end of a recording)
+    // starts writing the audio as the recovery copy on a worker thread; the
+    // next change takes that copy as its undo copy by a link instead of a
+    // fresh write. Saving, opening, New and the start of a recording remove
+    // the copy. `wait` is called on this thread when something must wait for
+    // a write still running (a change, a save, an open), with a test that
+    // tells when the write has ended; it may show a progress window and must
+    // return only once the test holds. `done` is called on the worker thread
+    // when a write ends (the caller then calls PollRecovery on this thread).
+    void EnableRecovery(std::function<void(const std::function<bool()>& finished)> wait,
+                        std::function<void()> done);
+    // Turns recovery off again (after waiting for a write that runs): no
+    // more copies, and every change writes its own undo copy. Measurements
+    // compare the two.
+    void DisableRecovery();
+    bool IsRecoveryEnabled() const { return m_bRecovery; }
+    // True while a recovery write runs (or has ended without PollRecovery
+    // or a wait having taken its result).
+    bool IsRecoveryWriting() const { return !m_strWritingCopy.empty(); }
+    // Progress of the write that runs: bytes written and bytes in all.
+    std::uint64_t RecoveryDone() const { return m_recoveryWrite.Done(); }
+    std::uint64_t RecoveryTotal() const { return m_recoveryWrite.Total(); }
+    // Takes the result of a write that has ended (nothing when it still
+    // runs). False once for a write that failed, with *pError set; recovery
+    // then stays on and the next change tries again.
+    bool PollRecovery(SReason* pError = nullptr);
+    // Waits (through the wait hook) for the write that runs, then takes its
+    // result as PollRecovery does.
+    bool WaitRecovery(SReason* pError = nullptr);
+    // The path of the complete recovery copy that holds the audio as it is
+    // now; "" when there is none.
+    const std::string& GetRecoveryCopy() const { return m_strRecoveryCopy; }
+    // Removes the recovery copy and its record (after waiting for a write):
+    // the audio no longer needs one. With `bKeepCopy` only the record goes:
+    // the copy is no longer offered but still serves the next change as its
+    // undo copy (after a save).
+    void DropRecovery(bool bKeepCopy = false);
+    // Called when a change has completed (the effect commands call it; the
+    // document's own changes do): starts the recovery write.
+    void OnChangeCompleted();
+    // Makes the document what the record of a dead editor's `folder` says:
+    // its audio, path, title, modified flag and the current format; undo is
+    // withdrawn. Then starts writing the recovery copy in this process's own
+    // folder. Returns 1, or 0 with GetError set and nothing changed when the
+    // copy cannot be loaded.
+    int RecoverFrom(const std::string& folder, const SRecoveryRecord& record);
+
 private:
+    // Takes the ended write's result; see PollRecovery.
+    bool FinishRecoveryWrite(SReason* pError);
+
     CCurrentFormat& m_frame;
     int m_bBusy = 0;
+    bool m_bRecovery = false;
+    std::function<void(const std::function<bool()>&)> m_recoveryWait;
+    std::function<void()> m_recoveryDone;
+    CRecoveryWrite m_recoveryWrite;
+    std::string m_strWritingCopy;   // the copy the running write makes; "" when none runs
+    std::string m_strRecoveryCopy;  // the complete copy of the audio as it is now
+    std::uint64_t m_nRecoveryGeneration = 0;
+    bool m_bRecoveryLocked = false; // the running write holds a lock of the block
     EWaveEncoding m_eLoadedEncoding = EWaveEncoding::Pcm;
     EWaveEncoding m_eFileEncoding = EWaveEncoding::Pcm;
 };

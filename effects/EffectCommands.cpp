@@ -117,6 +117,9 @@ EApplyResult RunCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t leng
     }
     // The views drew nothing during the run: they show the outcome now.
     doc.UpdateAllViews(nullptr);
+    // The audio as it is now goes to the recovery copy in the background.
+    if (outcome == EApplyResult::Applied)
+        doc.OnChangeCompleted();
     return outcome;
 }
 

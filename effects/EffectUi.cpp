@@ -21,7 +21,10 @@ int g_nShowDelayMs = 500;
 std::function<void()> g_workerStartHook;
 } // namespace
 
-CProgressRunner::CProgressRunner(QWidget* parent, QString label) : m_pParent(parent), m_strLabel(std::move(label)) {}
+CProgressRunner::CProgressRunner(QWidget* parent, QString label, bool bCancellable)
+    : m_pParent(parent), m_strLabel(std::move(label)), m_bCancellable(bCancellable)
+{
+}
 
 void CProgressRunner::SetTestHooks(int showDelayMs, std::function<void()> workerStart)
 {
@@ -42,7 +45,7 @@ int CProgressRunner::Run(const std::function<int(CEffectProgress*)>& work, std::
         }
     } shared;
     int result = kEngineOk;
-    const std::function<void()> startHook = g_workerStartHook;
+    const std::function<void()> startHook = m_bCancellable ? g_workerStartHook : std::function<void()>();
     std::thread worker([&] {
         if (startHook)
             startHook();
@@ -56,13 +59,15 @@ int CProgressRunner::Run(const std::function<int(CEffectProgress*)>& work, std::
     dialog.setAutoClose(false);
     dialog.setAutoReset(false);
     dialog.setMinimumDuration(1000000); // shown below, by our own clock
+    if (!m_bCancellable)
+        dialog.setCancelButton(nullptr);
     // ｷｬﾝｾﾙ reaches the worker at once, not at the next turn of the loop.
     QObject::connect(&dialog, &QProgressDialog::canceled, &dialog, [&shared] { shared.cancel.store(true); });
     QElapsedTimer clock;
     clock.start();
     const std::uint32_t total = totalFrames ? totalFrames : 1;
     while (!shared.finished.load()) {
-        if (!dialog.isVisible() && clock.elapsed() >= g_nShowDelayMs)
+        if (!dialog.isVisible() && clock.elapsed() >= (m_bCancellable ? g_nShowDelayMs : 500))
             dialog.show();
         // Before the window shows, no input is taken at all: nothing may
         // touch the data while the worker writes it.

@@ -20,7 +20,9 @@ class QWidget;
 // from then on the window is modal and its ｷｬﾝｾﾙ stops the run.
 class CProgressRunner : public CEffectRunner {
 public:
-    CProgressRunner(QWidget* parent, QString label);
+    // With `bCancellable` false the window has no ｷｬﾝｾﾙ (for waits that
+    // cannot stop halfway) and the test hooks below are not used.
+    CProgressRunner(QWidget* parent, QString label, bool bCancellable = true);
     int Run(const std::function<int(CEffectProgress*)>& work, std::uint32_t totalFrames) override;
 
     // Tests: the progress window shows after `showDelayMs` instead of half a
@@ -32,6 +34,7 @@ public:
 private:
     QWidget* m_pParent;
     QString m_strLabel;
+    bool m_bCancellable;
 };
 
 // Where the commands get the selection (start and length in bytes) and

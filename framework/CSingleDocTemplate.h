@@ -63,6 +63,10 @@ public:
     // The document's name as shown: its title, or "無題" for a new one.
     QString GetDocumentName() const;
     void UpdateFrameTitle();
+    // The document has taken other audio, a name and a modified flag
+    // outside the file flows (recovered work): the views start over and the
+    // caption shows the name.
+    void OnDocumentReplaced() { InitialUpdateViews(); }
 
 private:
     // Saves to `path`, or asks for a name when it is empty. A name without

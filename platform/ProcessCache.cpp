@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <mutex>
 
 #include <dirent.h>
@@ -30,7 +31,9 @@
 // sweeper skips that folder (or, once the lock file is gone, sees an old
 // folder without a lock, which is just as stale). Only entries named like a
 // process folder are ever considered; anything else in the ondrel cache
-// folder is left alone.
+// folder is left alone. A stale folder holding a recovery record is not
+// removed by the sweep: ClaimRecoverableFolders takes its lock the same way
+// and keeps it until the user has answered.
 
 namespace {
 constexpr const char* kLockName = "lock";
@@ -43,6 +46,7 @@ struct State {
     int lockFd = -1;         // holds the flock on folder/lock
     pid_t owner = 0;         // the process that made `folder`
     bool exitHookSet = false;
+    std::map<std::string, int> claimed; // folder -> fd holding its lock
 };
 
 // Never destroyed, so the exit hook can use it whatever the order in which
@@ -143,7 +147,16 @@ void RemoveTree(const std::string& path)
 
 // Removes the folders of editors that no longer run (see the top of the
 // file); `own` is skipped.
-void SweepStaleFolders(const std::string& base, const std::string& own)
+bool HoldsRecoveryRecord(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat((path + "/" + kRecoveryRecordName).c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// Calls `stale(path, fd)` for every folder of an ended editor under `base`
+// but `own`, with its lock held on `fd` (-1 for a folder left during set-up).
+template <typename F>
+void ForEachStaleFolder(const std::string& base, const std::string& own, F stale)
 {
     DIR* dir = ::opendir(base.c_str());
     if (!dir)
@@ -158,15 +171,29 @@ void SweepStaleFolders(const std::string& base, const std::string& own)
             continue;
         int fd = ::open((path + "/" + kLockName).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
         if (fd >= 0) {
-            // Held while removing, so no other sweeper takes the folder too.
-            if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
-                RemoveTree(path);
+            // Held while removing or claiming, so no other editor takes the
+            // folder too.
+            if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+                if (stale(path, fd))
+                    continue; // the fd now belongs to the claim
+            }
             ::close(fd);
         } else if (errno == ENOENT && std::time(nullptr) - st.st_mtime >= kSetupSeconds) {
-            RemoveTree(path);
+            stale(path, -1);
         }
     }
     ::closedir(dir);
+}
+
+// Removes the folders of editors that no longer run (see the top of the
+// file) unless they hold a recovery record; `own` is skipped.
+void SweepStaleFolders(const std::string& base, const std::string& own)
+{
+    ForEachStaleFolder(base, own, [](const std::string& path, int) {
+        if (!HoldsRecoveryRecord(path))
+            RemoveTree(path);
+        return false;
+    });
 }
 
 // Removes the folder (only in the process that made it: a child started by
@@ -183,7 +210,15 @@ void ReleaseLocked(State& s)
     s.folder.clear();
 }
 
-void RemoveAtExit() { RemoveProcessCacheFolder(); }
+void RemoveAtExit()
+{
+    RemoveProcessCacheFolder();
+    State& s = TheState();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    for (auto& [folder, fd] : s.claimed)
+        ::close(fd);
+    s.claimed.clear();
+}
 
 // Makes and claims a new folder under `base`; see the top of the file.
 bool CreateFolder(State& s, const std::string& base, SReason& error)
@@ -240,4 +275,38 @@ void RemoveProcessCacheFolder()
     State& s = TheState();
     std::lock_guard<std::mutex> guard(s.mutex);
     ReleaseLocked(s);
+}
+
+std::vector<std::string> ClaimRecoverableFolders()
+{
+    const std::string own = ProcessCacheFolder();
+    if (own.empty())
+        return {};
+    const std::string base = own.substr(0, own.rfind('/'));
+    State& s = TheState();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    std::vector<std::string> folders;
+    ForEachStaleFolder(base, own, [&](const std::string& path, int fd) {
+        if (fd < 0 || !HoldsRecoveryRecord(path) || s.claimed.count(path))
+            return false;
+        s.claimed[path] = fd;
+        folders.push_back(path);
+        return true;
+    });
+    return folders;
+}
+
+void ReleaseRecoverableFolder(const std::string& folder, bool bRemove)
+{
+    State& s = TheState();
+    std::lock_guard<std::mutex> guard(s.mutex);
+    auto it = s.claimed.find(folder);
+    if (it == s.claimed.end())
+        return;
+    // Removed while the lock is still held, so no other editor sees a
+    // half-removed folder as its own to claim.
+    if (bRemove)
+        RemoveTree(folder);
+    ::close(it->second);
+    s.claimed.erase(it);
 }

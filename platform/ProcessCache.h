@@ -6,13 +6,20 @@
 // Each process gets its own folder, named "<pid>-XXXXXX", mode 0700. The
 // folder holds a file "lock" on which the process keeps an exclusive flock
 // for as long as it runs: a folder whose lock can be taken belongs to an
-// editor that has ended (crashed, killed) and is removed by the next editor
-// that creates its folder. At normal exit the process removes its own folder
-// with everything in it.
+// editor that has ended (crashed, killed). Such a folder is removed by the
+// next editor that creates its folder, unless it holds a recovery record
+// (kRecoveryRecordName): then it stays until an editor has claimed it
+// (ClaimRecoverableFolders) and offered it to the user. At normal exit the
+// process removes its own folder with everything in it.
 
 #include "platform/Reason.h"
 
 #include <string>
+#include <vector>
+
+// The file in a process folder that says the folder holds unsaved work to
+// recover; a dead editor's folder with this file is kept for the offer.
+inline constexpr const char* kRecoveryRecordName = "recovery.rec";
 
 // This process's folder, created on the first call and the same path on
 // every later one. Missing parent folders are created with mode 0700. When
@@ -23,7 +30,7 @@
 // one.
 //
 // Creating the folder also removes the folders of editors that no longer
-// run. A process started by fork gets a folder of its own on its first call.
+// run and hold no recovery record. A process started by fork gets a folder of its own on its first call.
 // Thread-safe.
 std::string ProcessCacheFolder(SReason* pError = nullptr);
 
@@ -31,3 +38,15 @@ std::string ProcessCacheFolder(SReason* pError = nullptr);
 // lock; the next ProcessCacheFolder call makes a new folder. Nothing happens
 // when there is no folder.
 void RemoveProcessCacheFolder();
+
+// The folders of ended editors that hold a recovery record, each now locked
+// by this process, so that no other editor offers or removes it while this
+// one asks the user. Creates this process's folder first (an empty list when
+// it cannot). Folders another running editor holds are never listed.
+std::vector<std::string> ClaimRecoverableFolders();
+
+// Lets go of a folder ClaimRecoverableFolders gave: with `bRemove` it is
+// removed with everything in it, else it stays for a later start. Nothing
+// happens for a folder this process has not claimed. Claims still held at
+// exit are let go of without removing.
+void ReleaseRecoverableFolder(const std::string& folder, bool bRemove);

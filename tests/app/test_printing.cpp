@@ -236,7 +236,7 @@ private slots:
         QVERIFY(m_fx.messages.empty());
         const Bytes kept = ReadAll(Path("out.pdf"));
         QCOMPARE(std::string(kept.begin(), kept.end()), std::string("old"));
-        QCOMPARE(m_fx.dir->List(), (std::vector<std::string>{"a.wav", "ondrel.ini", "out.pdf"}));
+        QCOMPARE(m_fx.dir->List(), (std::vector<std::string>{"a.wav", "cache", "ondrel.ini", "out.pdf"}));
     }
 
     void theFileQuestionCancelledOrAnsweredWithAnotherKindPrintsNothing()
@@ -259,7 +259,7 @@ private slots:
         QCOMPARE(m_fx.messages, (std::vector<QString>{AfxFormatString(IDS_PRINT_NOT_PDF, QPath("a.wav"))}));
         QVERIFY(IsJapanese(m_fx.messages[0], QPath("a.wav")));
         QVERIFY(ReadAll(Path("a.wav")) == before);
-        QCOMPARE(m_fx.dir->List(), (std::vector<std::string>{"a.wav", "ondrel.ini"}));
+        QCOMPARE(m_fx.dir->List(), (std::vector<std::string>{"a.wav", "cache", "ondrel.ini"}));
     }
 
     void failuresReachTheUserInJapanese()
@@ -278,7 +278,7 @@ private slots:
         PrintWithDialog();
         QCOMPARE(m_fx.messages.size(), 2u);
         QCOMPARE(m_fx.messages[1], AfxLoadString(IDS_PRINT_NO_ROOM));
-        QCOMPARE(m_fx.dir->List(), (std::vector<std::string>{"a.wav", "ondrel.ini"}));
+        QCOMPARE(m_fx.dir->List(), (std::vector<std::string>{"a.wav", "cache", "ondrel.ini"}));
     }
 
     void everyPrintFailureHasJapaneseText()

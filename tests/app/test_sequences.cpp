@@ -611,7 +611,9 @@ private:
                                          std::to_string(Doc().GetDataSize()) + " bytes");
         if (r.free) {
             CWaveData& w = Doc().m_wave;
-            if (w.m_pWaveIn || w.m_pWaveOut || w.IsDeviceBusy() || GlobalLockCount(w.m_hData) != 0)
+            // A recovery copy still being written holds one lock.
+            const unsigned writing = Doc().IsRecoveryWriting() ? 1u : 0u;
+            if (w.m_pWaveIn || w.m_pWaveOut || w.IsDeviceBusy() || GlobalLockCount(w.m_hData) != writing)
                 return fail("devices and locks", "idle, but a device is open or the data is locked (" +
                                                      std::to_string(GlobalLockCount(w.m_hData)) + " locks)");
         }

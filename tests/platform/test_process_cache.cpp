@@ -5,7 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <algorithm>
 #include <optional>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -157,6 +159,9 @@ TEST_F(ProcessCache, CreationRemovesOnlyTheFoldersOfEndedEditors)
     ASSERT_EQ(c, 'y');
 
     const std::string stale = MakeStale("222-bbbbbb");
+    // Ended too, but with unsaved work to offer: kept for the offer.
+    const std::string recoverable = MakeStale("555-eeeeee");
+    WriteAll(recoverable + "/" + kRecoveryRecordName, std::string("record"));
     // Without a lock file: being set up right now when recent, abandoned
     // during set-up when older than a minute.
     const std::string settingUp = base + "/333-cccccc";
@@ -178,11 +183,45 @@ TEST_F(ProcessCache, CreationRemovesOnlyTheFoldersOfEndedEditors)
 
     EXPECT_TRUE(fs::exists(live));
     EXPECT_FALSE(fs::exists(stale));
+    EXPECT_TRUE(fs::exists(recoverable + "/sub/undo$$$.wav"));
     EXPECT_TRUE(fs::exists(settingUp));
     EXPECT_FALSE(fs::exists(abandoned));
     EXPECT_TRUE(fs::exists(base + "/thumbnails"));
     EXPECT_TRUE(fs::exists(base + "/notes.txt"));
     EXPECT_TRUE(fs::exists(own));
+}
+
+TEST_F(ProcessCache, RecoverableFoldersAreClaimedByOneEditorUntilReleased)
+{
+    const std::string a = MakeStale("601-aaaaaa");
+    const std::string b = MakeStale("602-bbbbbb");
+    const std::string plain = MakeStale("603-cccccc");
+    for (const std::string& f : {a, b})
+        WriteAll(f + "/" + kRecoveryRecordName, std::string("record"));
+
+    std::vector<std::string> claimed = ClaimRecoverableFolders();
+    std::sort(claimed.begin(), claimed.end());
+    EXPECT_EQ(claimed, (std::vector<std::string>{a, b}));
+    EXPECT_FALSE(fs::exists(plain)); // swept: nothing to offer
+    EXPECT_TRUE(IsLocked(a));
+    // Claimed already: neither this process nor another editor gets them
+    // again, and another editor's sweep leaves them alone.
+    EXPECT_TRUE(ClaimRecoverableFolders().empty());
+    EXPECT_EQ(InChild([] { return ClaimRecoverableFolders().empty() ? 0 : 1; }), 0);
+    EXPECT_TRUE(fs::exists(a + "/sub/undo$$$.wav"));
+
+    ReleaseRecoverableFolder(a, /*bRemove*/ true);
+    ReleaseRecoverableFolder(b, /*bRemove*/ false);
+    EXPECT_FALSE(fs::exists(a));
+    EXPECT_TRUE(fs::exists(b + "/" + kRecoveryRecordName));
+    EXPECT_FALSE(IsLocked(b));
+    // Let go of without an answer: offered again, to the next editor.
+    EXPECT_EQ(InChild([&] {
+                  const auto again = ClaimRecoverableFolders();
+                  return again == std::vector<std::string>{b} ? 0 : 1;
+              }),
+              0);
+    ReleaseRecoverableFolder(plain, true); // never claimed: nothing happens
 }
 
 TEST_F(ProcessCache, ForkedProcessesGetTheirOwnFolderAndRemoveItAtExit)
