@@ -5,11 +5,15 @@
 #include "platform/SafeFile.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <vector>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 int GetFileType(const std::string& path)
 {
@@ -293,6 +297,47 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
     return 1;
 }
 
+namespace {
+// The 44 bytes before the data in the save's layout.
+constexpr std::uint32_t kSavedHeaderBytes = 44;
+
+// Writes `wave` in the save's layout into `file` (created or emptied).
+// False with `error` (FileWrite of `path`) when a write or the close fails.
+bool WriteWave(const std::string& file, const std::string& path, CWaveData& wave, SReason& error)
+{
+    int err = 0;
+    MmioHandle out(mmioOpen(file, MMIO_CREATE | MMIO_WRITE, &err));
+    if (!out) {
+        error = FileReason(EReason::FileWrite, path, err);
+        return false;
+    }
+    auto le32 = [](std::uint32_t v, unsigned char* p) {
+        p[0] = static_cast<unsigned char>(v);
+        p[1] = static_cast<unsigned char>(v >> 8);
+        p[2] = static_cast<unsigned char>(v >> 16);
+        p[3] = static_cast<unsigned char>(v >> 24);
+    };
+    unsigned char header[kSavedHeaderBytes];
+    std::memcpy(header, "RIFF", 4);
+    le32(wave.m_dwDataSize + 36, header + 4);
+    std::memcpy(header + 8, "WAVEfmt ", 8);
+    le32(16, header + 16);
+    std::memcpy(header + 20, wave.m_pFormat.get(), kPcmFormatBytes);
+    std::memcpy(header + 36, "data", 4);
+    le32(wave.m_dwDataSize, header + 40);
+
+    bool ok = mmioWrite(out.get(), header, sizeof header) == sizeof header && wave.WriteData(out.get()) == 1;
+    err = errno;
+    if (mmioClose(out.release()) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok)
+        error = FileReason(EReason::FileWrite, path, err);
+    return ok;
+}
+} // namespace
+
 int SaveWaveFile(const std::string& path, CWaveData& wave, SReason& error, bool bDurable)
 {
     // The RIFF size field holds the data size plus 36 in 32 bits.
@@ -305,41 +350,86 @@ int SaveWaveFile(const std::string& path, CWaveData& wave, SReason& error, bool 
         error = save.GetError();
         return 0;
     }
-    int err = 0;
-    MmioHandle file(mmioOpen(save.GetTempPath(), MMIO_CREATE | MMIO_WRITE, &err));
-    if (!file) {
-        error = FileReason(EReason::FileWrite, path, err);
-        return 0;
-    }
-    auto le32 = [](std::uint32_t v, unsigned char* p) {
-        p[0] = static_cast<unsigned char>(v);
-        p[1] = static_cast<unsigned char>(v >> 8);
-        p[2] = static_cast<unsigned char>(v >> 16);
-        p[3] = static_cast<unsigned char>(v >> 24);
-    };
-    unsigned char header[44];
-    std::memcpy(header, "RIFF", 4);
-    le32(wave.m_dwDataSize + 36, header + 4);
-    std::memcpy(header + 8, "WAVEfmt ", 8);
-    le32(16, header + 16);
-    std::memcpy(header + 20, wave.m_pFormat.get(), kPcmFormatBytes);
-    std::memcpy(header + 36, "data", 4);
-    le32(wave.m_dwDataSize, header + 40);
-
-    bool ok = mmioWrite(file.get(), header, sizeof header) == sizeof header &&
-              wave.WriteData(file.get()) == 1;
-    err = errno;
-    if (mmioClose(file.release()) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        error = FileReason(EReason::FileWrite, path, err);
+    if (!WriteWave(save.GetTempPath(), path, wave, error))
         return 0; // the temporary file goes with `save`
-    }
     if (!save.Commit(bDurable)) {
         error = save.GetError();
         return 0;
     }
     return 1;
+}
+
+struct CStagedWaveSave::SImpl {
+    CSafeSave save;
+    std::string target;
+    std::uint32_t dataSize = 0;
+};
+
+CStagedWaveSave::CStagedWaveSave() : m_p(std::make_unique<SImpl>()) {}
+CStagedWaveSave::~CStagedWaveSave() = default;
+
+bool CStagedWaveSave::Begin(const std::string& path, CWaveData& wave, SReason& error)
+{
+    if (wave.m_dwDataSize > UINT32_MAX - 36) {
+        error = FileReason(EReason::AudioTooLongForWav, path);
+        return false;
+    }
+    m_p->target = path;
+    if (!m_p->save.Begin(path)) {
+        error = m_p->save.GetError();
+        return false;
+    }
+    m_p->dataSize = wave.m_dwDataSize;
+    return WriteWave(m_p->save.GetTempPath(), path, wave, error);
+}
+
+const std::string& CStagedWaveSave::GetStagedPath() const { return m_p->save.GetTempPath(); }
+
+bool CStagedWaveSave::Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_t bytes, SReason& error)
+{
+    const std::string& file = m_p->save.GetTempPath();
+    if (wave.m_dwDataSize != m_p->dataSize) {
+        m_p->dataSize = wave.m_dwDataSize;
+        return WriteWave(file, m_p->target, wave, error);
+    }
+    start = std::min(start, wave.m_dwDataSize);
+    bytes = std::min(bytes, wave.m_dwDataSize - start);
+    if (bytes == 0)
+        return true;
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) {
+        error = FileReason(EReason::FileWrite, m_p->target, errno);
+        return false;
+    }
+    const std::uint8_t* p = wave.LockData();
+    bool ok = p != nullptr;
+    int err = 0;
+    for (std::uint64_t done = 0; ok && done < bytes;) {
+        const ssize_t n = ::pwrite(fd, p + start + done, bytes - done,
+                                   static_cast<off_t>(kSavedHeaderBytes + start + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            err = n < 0 ? errno : EIO;
+        }
+        done += n > 0 ? static_cast<std::uint64_t>(n) : 0;
+    }
+    wave.UnlockData();
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        err = errno;
+    }
+    if (!ok)
+        error = FileReason(EReason::FileWrite, m_p->target, err);
+    return ok;
+}
+
+bool CStagedWaveSave::Commit(SReason& error)
+{
+    if (!m_p->save.Commit(true)) {
+        error = m_p->save.GetError();
+        return false;
+    }
+    return true;
 }

@@ -5,6 +5,7 @@
 #include "platform/Reason.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class CWaveData;
@@ -61,3 +62,36 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
 // of the whole audio before every change.
 int SaveWaveFile(const std::string& path, CWaveData& wave, SReason& error,
                  bool bDurable = true);
+
+// A save in two steps, for a change that reads its source from the file
+// being saved (the command-line tool, which keeps no undo copy): Begin
+// writes the audio as SaveWaveFile would into a temporary file beside the
+// target, not yet flushed, so the change can read it as its source; after
+// the change Rewrite writes the changed bytes again in place, and Commit
+// flushes the file and puts it over the target as SaveWaveFile does. The
+// target is touched only by a successful Commit; the temporary file goes
+// with the object otherwise.
+class CStagedWaveSave {
+public:
+    CStagedWaveSave();
+    ~CStagedWaveSave();
+    CStagedWaveSave(const CStagedWaveSave&) = delete;
+    CStagedWaveSave& operator=(const CStagedWaveSave&) = delete;
+
+    // Writes `wave` to the temporary file. False with `error` set as
+    // SaveWaveFile sets it.
+    bool Begin(const std::string& path, CWaveData& wave, SReason& error);
+    // The temporary file: the audio as it was at Begin, in the save's layout.
+    const std::string& GetStagedPath() const;
+    // Writes data bytes [start, start + bytes) of `wave` (clipped to its
+    // data) over the same bytes of the temporary file. When the data size
+    // has changed since Begin, writes the whole file again. False with
+    // `error` set (FileWrite with the target) when a write fails.
+    bool Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_t bytes, SReason& error);
+    // Flushes the temporary file and renames it over the target.
+    bool Commit(SReason& error);
+
+private:
+    struct SImpl;
+    std::unique_ptr<SImpl> m_p;
+};

@@ -479,6 +479,15 @@ int Apply(const std::vector<std::string>& args)
     }
     const std::uint32_t start = range.start, length = range.length;
 
+    // The output's temporary file, written first with the audio as it is,
+    // is the effect's source: no undo copy is written, and after the run
+    // only the bytes of the window are written again.
+    CStagedWaveSave out;
+    SReason saveError;
+    if (!out.Begin(parsed->files[1], doc.m_wave, saveError))
+        return Fail(saveError);
+    doc.UseStagedSource(out.GetStagedPath());
+
     CDirectRunner runner;
     EApplyResult result;
     if (effect == "reverse") {
@@ -539,8 +548,17 @@ int Apply(const std::vector<std::string>& args)
     }
     if (result != EApplyResult::Applied)
         return Fail(doc.GetError());
-    if (!doc.SaveWaveFile(parsed->files[1]))
-        return Fail(doc.GetError());
+    // The frames stored are those whose first byte lies in the window.
+    const SEffectWindow window = EffectWindow(doc, start, length);
+    const WAVEFORMATEX& shape = *doc.m_wave.m_pFormat;
+    const std::uint32_t bpf = (shape.wBitsPerSample / 8u) * shape.nChannels;
+    const std::uint64_t from = bpf ? window.start / bpf * std::uint64_t{bpf} : 0;
+    const std::uint64_t to =
+        bpf ? (window.start + std::uint64_t{window.frames} * bpf + bpf - 1) / bpf * bpf : doc.GetDataSize();
+    if (!out.Rewrite(doc.m_wave, static_cast<std::uint32_t>(from),
+                     static_cast<std::uint32_t>(std::min<std::uint64_t>(to - from, UINT32_MAX)), saveError) ||
+        !out.Commit(saveError))
+        return Fail(saveError);
     return kExitOk;
 }
 

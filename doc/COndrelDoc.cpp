@@ -322,6 +322,10 @@ bool COndrelDoc::GetUndoFilePath(std::string& path)
 
 bool COndrelDoc::BeginUndoCopy(std::string& path)
 {
+    if (!m_strStagedSource.empty()) {
+        path = m_strStagedSource;
+        return true;
+    }
     std::string undoPath;
     if (!GetUndoFilePath(undoPath))
         return false;
@@ -345,6 +349,10 @@ bool COndrelDoc::BeginUndoCopy(std::string& path)
 
 bool COndrelDoc::CommitUndoCopy(const std::string& path)
 {
+    if (IsStagedSource(path)) {
+        m_strStagedSource.clear();
+        return true;
+    }
     std::string undoPath;
     if (!GetUndoFilePath(undoPath))
         return false;
@@ -355,7 +363,13 @@ bool COndrelDoc::CommitUndoCopy(const std::string& path)
     return true;
 }
 
-void COndrelDoc::DiscardUndoCopy(const std::string& path) { std::remove(path.c_str()); }
+void COndrelDoc::DiscardUndoCopy(const std::string& path)
+{
+    if (IsStagedSource(path))
+        m_strStagedSource.clear();
+    else
+        std::remove(path.c_str());
+}
 
 int COndrelDoc::DeleteRange(std::uint32_t offset, std::uint32_t length)
 {

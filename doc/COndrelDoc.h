@@ -132,6 +132,18 @@ public:
     bool CommitUndoCopy(const std::string& path);
     void DiscardUndoCopy(const std::string& path);
 
+    // For a program that keeps no undo (the command-line tool): `path`
+    // already holds the audio as it is now in the undo copy's layout (the
+    // temporary file of the coming save, CStagedWaveSave). The next change
+    // takes it as its source instead of writing an undo copy, leaves it in
+    // place whatever the outcome, and offers no undo. "" stops it.
+    void UseStagedSource(const std::string& path) { m_strStagedSource = path; }
+    // True while `path` is such a source.
+    bool IsStagedSource(const std::string& path) const
+    {
+        return !m_strStagedSource.empty() && path == m_strStagedSource;
+    }
+
     // True while an effect works on the block on another thread: nothing on
     // the user-interface thread may then read or replace the data.
     bool IsBusy() const { return m_bBusy != 0; }
@@ -223,6 +235,7 @@ private:
     std::string m_strRecoveryCopy;  // the complete copy of the audio as it is now
     std::uint64_t m_nRecoveryGeneration = 0;
     bool m_bRecoveryLocked = false; // the running write holds a lock of the block
+    std::string m_strStagedSource;
     EWaveEncoding m_eLoadedEncoding = EWaveEncoding::Pcm;
     EWaveEncoding m_eFileEncoding = EWaveEncoding::Pcm;
 };

@@ -94,9 +94,12 @@ EApplyResult RunCommand(COndrelDoc& doc, std::uint32_t start, std::uint32_t leng
         const std::uint32_t total = over == EProgressOver::File ? doc.m_wave.GetFrameCount() : window.frames;
         const int result = runner.Run(
             [&](CEffectProgress* progress) { return work(lock.Get(), window, copyPath, progress); }, total);
+        // A staged source (the save's own file) is no undo copy.
+        const bool undoable = !doc.IsStagedSource(copyPath);
         if (result == kEngineOk && doc.CommitUndoCopy(copyPath)) {
             doc.m_wave.NoteDataChanged();
-            doc.m_bCanUndo = 1;
+            if (undoable)
+                doc.m_bCanUndo = 1;
             doc.SetModifiedFlag(true);
         } else {
             // Frames written before the stop go back to what they were. (An
