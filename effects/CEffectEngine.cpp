@@ -476,13 +476,20 @@ std::uint64_t CEffectEngine::StoredEnd() const
 
 void CEffectEngine::WriteTargetFrames(const std::int32_t* left, const std::int32_t* right, std::uint32_t count)
 {
-    SImpl& s = *m_p;
+    if (m_p->targetShape == EShape::Unsupported)
+        return;
+    StoreTargetFrames(m_nWritten, left, right, count);
+    m_nWritten += count;
+}
+
+void CEffectEngine::StoreTargetFrames(std::uint64_t p0, const std::int32_t* left, const std::int32_t* right,
+                                      std::uint32_t count) const
+{
+    const SImpl& s = *m_p;
     if (s.targetShape == EShape::Unsupported)
         return;
-    const std::uint64_t p0 = m_nWritten;
     const std::uint64_t from = std::max(p0, StoredBegin());
     const std::uint64_t to = std::min(p0 + count, StoredEnd());
-    m_nWritten += count;
     if (from >= to)
         return;
     const std::size_t k0 = static_cast<std::size_t>(from - p0);

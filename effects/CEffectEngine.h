@@ -129,6 +129,12 @@ public:
 
     // The same as `count` calls of WriteTargetFrame with left[k], right[k].
     void WriteTargetFrames(const std::int32_t* left, const std::int32_t* right, std::uint32_t count);
+    // Stores frames first .. first + count - 1 (as FramesWritten counts
+    // them; those in the window only) without counting them: parts of a
+    // stretch computed on several threads store their own frames, and the
+    // stretch is then counted with SkipTargetFrames.
+    void StoreTargetFrames(std::uint64_t first, const std::int32_t* left, const std::int32_t* right,
+                           std::uint32_t count) const;
     // Counts `count` frames as written without storing them: for frames the
     // window does not hold, whose values nobody needs.
     void SkipTargetFrames(std::uint32_t count) { m_nWritten += count; }

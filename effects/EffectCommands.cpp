@@ -1,6 +1,7 @@
 #include "effects/EffectCommands.h"
 
 #include "doc/COndrelDoc.h"
+#include "effects/ComputeTeam.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -263,17 +264,22 @@ EApplyResult GenerateSineWave(COndrelDoc& doc, std::uint32_t start, std::uint32_
                           // In chunks, so that a long selection shows its progress;
                           // the phase runs on from chunk to chunk.
                           constexpr std::uint32_t kChunk = 1u << 16;
+                          CComputeTeam team;
                           for (std::uint32_t done = 0; done == 0 || done < w.frames;) {
                               if (!Continue(progress, done, w.frames))
                                   return kEngineCancelled;
                               if (done >= w.frames)
                                   break;
                               const std::uint32_t n = std::min(kChunk, w.frames - done);
-                              std::uint8_t* p = block + w.start + std::uint64_t{done} * bpf;
-                              if (f.wBitsPerSample == 8)
-                                  doc.WriteSine8From(p, done, n, params.frequency, params.amplitude);
-                              else
-                                  doc.WriteSine16From(p, done, n, params.frequency, params.amplitude);
+                              // Each frame's value depends on its index alone: the
+                              // chunk is shared out between the processors.
+                              team.For(n, 8192, [&](std::uint32_t a, std::uint32_t b) {
+                                  std::uint8_t* p = block + w.start + (std::uint64_t{done} + a) * bpf;
+                                  if (f.wBitsPerSample == 8)
+                                      doc.WriteSine8From(p, done + a, b - a, params.frequency, params.amplitude);
+                                  else
+                                      doc.WriteSine16From(p, done + a, b - a, params.frequency, params.amplitude);
+                              });
                               done += n;
                           }
                           return kEngineOk;

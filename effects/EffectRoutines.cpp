@@ -1,5 +1,6 @@
 #include "effects/EffectRoutines.h"
 
+#include "effects/ComputeTeam.h"
 #include "effects/EffectMath.h"
 
 #include <algorithm>
@@ -91,6 +92,20 @@ int RunStretches(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* p
     return kEngineOk;
 }
 
+// What a read of `index` gives while no read loads: the decoded frame, or
+// the oldest held for older indices. `index` must lie below held.end.
+inline SFrame HeldRead(const SHeldFrames& held, std::int64_t index)
+{
+    const std::int64_t k = index > held.begin ? index - held.begin : 0;
+    return {held.left[k], held.right[k]};
+}
+
+inline SFrame HeldReadAt(const SHeldFrames& held, double position)
+{
+    const SSourcePosition at = SplitSourcePosition(position);
+    return InterpolateFrames(HeldRead(held, at.index), HeldRead(held, at.next), at.fraction);
+}
+
 // Reads the source as the engine's per-frame readers do, from the frames
 // the reader holds decoded; an index at or past their end goes to the
 // engine, which loads what it needs.
@@ -102,11 +117,8 @@ public:
 
     SFrame Read(std::int64_t index)
     {
-        if (index < m_held.end) {
-            // Older frames than those held read the oldest held.
-            const std::int64_t k = index > m_held.begin ? index - m_held.begin : 0;
-            return {m_held.left[k], m_held.right[k]};
-        }
+        if (index < m_held.end)
+            return HeldRead(m_held, index);
         const SFrame f = m_engine.ReadSourceFrame(Index(index));
         m_held = m_engine.Held();
         return f;
@@ -120,30 +132,25 @@ public:
         return InterpolateFrames(f0, f1, at.fraction);
     }
 
-    // Makes the reads a frame would make when its values are not needed:
-    // only a read that loads a half changes anything.
-    void Touch(std::int64_t index)
-    {
-        if (index >= m_held.end)
-            Read(index);
-    }
-    void TouchAt(double position)
-    {
-        const SSourcePosition at = SplitSourcePosition(position);
-        Touch(at.index);
-        Touch(at.next);
-    }
-
 private:
     CEffectEngine& m_engine;
     SHeldFrames m_held;
 };
 
-// Whether frame i (as the engine counts written frames) is stored.
+// The frames (as the engine counts written frames) the window stores.
 struct SStored {
     std::uint64_t begin;
     std::uint64_t end;
     bool Has(std::uint64_t i) const { return i >= begin && i < end; }
+    // The stored frames of [from, to), as [first, last) within it.
+    std::uint32_t First(std::uint32_t from, std::uint32_t to) const
+    {
+        return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(begin, from, to));
+    }
+    std::uint32_t Last(std::uint32_t first, std::uint32_t to) const
+    {
+        return static_cast<std::uint32_t>(std::clamp<std::uint64_t>(end, first, to));
+    }
 };
 
 SStored StoredOf(const CEffectEngine& engine)
@@ -162,10 +169,44 @@ inline std::int32_t TruncToSample(double v)
     return static_cast<std::int32_t>(c);
 }
 
+// Frames a part of a shared stretch has at least.
+constexpr std::uint32_t kGrain = 8192;
+
+// Scratch arrays for one piece of output frames.
+struct SPiece {
+    std::int32_t left[kPiece];
+    std::int32_t right[kPiece];
+};
+
+// Computes frames [from, to) in pieces on the team: fill(first, n, piece)
+// fills piece with frames first .. first + n - 1, which are then stored.
+// The frames are counted afterwards, on this thread.
+template <class FillFn>
+void ComputeShared(CComputeTeam& team, CEffectEngine& engine, std::uint32_t from, std::uint32_t to, FillFn&& fill)
+{
+    team.For(to - from, kGrain, [&](std::uint32_t a, std::uint32_t b) {
+        SPiece piece;
+        for (std::uint32_t at = from + a; at < from + b;) {
+            const std::uint32_t n = std::min(kPiece, from + b - at);
+            fill(at, n, piece);
+            engine.StoreTargetFrames(at, piece.left, piece.right, n);
+            at += n;
+        }
+    });
+    engine.SkipTargetFrames(to - from);
+}
+
 // The pitch shifter under the chorus and the voice changer: two read heads
 // advancing by `ratio` per output frame, restarted every segment of S frames
 // at the output position, with a raised-cosine crossfade over the first C
 // frames of each segment from the old head to the new one.
+//
+// The heads of frame f follow from f alone: in segment k (from frame kS)
+// the new head has gone from kS by j = f - kS additions of the ratio, and
+// the old head, which carries on from where the previous segment's new head
+// got to, from (k - 1)S by S + j additions (in the first segment both heads
+// are the new one). So any part of a run can start its heads anywhere with
+// the same values the frame-by-frame run reaches.
 class CPitchShifter {
 public:
     CPitchShifter(std::uint32_t rate, int segmentMs, int crossfadeMs, double ratio) : m_ratio(ratio)
@@ -181,46 +222,65 @@ public:
             for (std::int64_t j = 0; j < m_crossfade; ++j)
                 m_weights[static_cast<std::size_t>(j)] = Weight(j);
         }
+        // How far past frame f a head of frame f may read: j(r - 1) for
+        // the new head and (S + j)(r - 1) for the old one, below 2S(r - 1),
+        // plus the frame after the head and room for the rounding of the
+        // additions. Infinite (no frame is sure not to load) when the ratio
+        // is not a modest number.
+        const double ahead = std::max(ratio - 1, 0.0) * 2 * static_cast<double>(m_segment) + 16;
+        m_reach = ahead < 1e9 ? static_cast<std::int64_t>(ahead) : std::numeric_limits<std::int64_t>::max() / 4;
+        if (!(ratio == ratio))
+            m_reach = std::numeric_limits<std::int64_t>::max() / 4;
     }
 
-    // The shifted frame for output frame i (called for i = 0, 1, 2, ... in
-    // order); advances the heads and, at a segment's end, restarts them.
-    // When `store` is false the frame's value is not needed: only reads
-    // that load are made.
-    SFrame Next(CHeldReader& reader, std::uint32_t i, bool store)
+    // No read for frame f lies at f + Reach() or beyond.
+    std::int64_t Reach() const { return m_reach; }
+
+    // The heads at one frame, moved on frame by frame.
+    struct SHeads {
+        std::int64_t j;  // frame within the segment
+        double posOld;   // valid while j < C
+        double posNew;
+    };
+
+    SHeads HeadsAt(std::uint32_t f) const
     {
-        SFrame out{0, 0};
-        if (m_j < m_crossfade) {
-            if (store) {
-                const SFrame o = reader.ReadAt(m_posOld);
-                const SFrame n = reader.ReadAt(m_posNew);
-                // The old head's weight t is 1 at the segment start and
-                // falls toward 0 along a half cosine.
-                const double t = m_weights.empty() ? Weight(m_j) : m_weights[static_cast<std::size_t>(m_j)];
-                out.left = TruncToInt((1 - t) * n.left + t * o.left);
-                out.right = TruncToInt((1 - t) * n.right + t * o.right);
-            } else {
-                reader.TouchAt(m_posOld);
-                reader.TouchAt(m_posNew);
-            }
-            m_posOld += m_ratio;
-            m_posNew += m_ratio;
-        } else {
-            // After the crossfade only the new head sounds.
-            if (store)
-                out = reader.ReadAt(m_posNew);
-            else
-                reader.TouchAt(m_posNew);
-            m_posNew += m_ratio;
+        const std::int64_t j = std::int64_t{f} % m_segment;
+        const std::int64_t k = std::int64_t{f} / m_segment;
+        SHeads h{j, 0.0, Walk(k * m_segment, j)};
+        h.posOld = k == 0 ? h.posNew : Walk((k - 1) * m_segment, m_segment + j);
+        return h;
+    }
+
+    // Moves `h` from frame f to frame f + 1.
+    void Advance(SHeads& h, std::uint32_t f) const
+    {
+        if (h.j < m_crossfade)
+            h.posOld += m_ratio;
+        h.posNew += m_ratio;
+        if (++h.j == m_segment) {
+            h.posOld = h.posNew;
+            h.posNew = static_cast<double>(f) + 1;
+            h.j = 0;
         }
-        if (++m_j == m_segment) {
-            // The old head carries on from where the new head has got to;
-            // a fresh head starts at the next output frame.
-            m_posOld = m_posNew;
-            m_posNew = static_cast<double>(i) + 1;
-            m_j = 0;
+    }
+
+    // The shifted frame for heads `h`, read through `read(position)`: a
+    // crossfade from the old head to the new one, then the new head alone.
+    template <class ReadAtFn>
+    SFrame Shifted(const SHeads& h, ReadAtFn&& readAt) const
+    {
+        if (h.j < m_crossfade) {
+            const SFrame o = readAt(h.posOld);
+            const SFrame n = readAt(h.posNew);
+            // The old head's weight t is 1 at the segment start and falls
+            // toward 0 along a half cosine; both frames lie within 16 bits,
+            // so the mix does too.
+            const double t = m_weights.empty() ? Weight(h.j) : m_weights[static_cast<std::size_t>(h.j)];
+            return {static_cast<std::int32_t>((1 - t) * n.left + t * o.left),
+                    static_cast<std::int32_t>((1 - t) * n.right + t * o.right)};
         }
-        return out;
+        return readAt(h.posNew);
     }
 
 private:
@@ -231,20 +291,82 @@ private:
         return (std::cos(kPi * static_cast<double>(j) / static_cast<double>(m_crossfade)) + 1) * 0.5;
     }
 
+    // `start` plus `steps` additions of the ratio.
+    double Walk(std::int64_t start, std::int64_t steps) const
+    {
+        double p = static_cast<double>(start);
+        for (std::int64_t s = 0; s < steps; ++s)
+            p += m_ratio;
+        return p;
+    }
+
     double m_ratio;
     std::vector<double> m_weights;
     std::int64_t m_segment = 1;
     std::int64_t m_crossfade = 0;
-    std::int64_t m_j = 0; // frame index within the current segment
-    double m_posOld = 0.0;
-    double m_posNew = 0.0;
+    std::int64_t m_reach = 0;
 };
 
-// Scratch arrays for one piece of output frames.
-struct SPiece {
-    std::int32_t left[kPiece];
-    std::int32_t right[kPiece];
-};
+// Runs the pitch shifter over a run: `frame(i, x, read)` makes frame i's
+// output from the shifted frame x (reading the frame itself through `read`
+// when it needs it, after the heads). Frames whose reads surely stay below
+// what the reader holds are computed on the team; the others one at a time
+// through the engine, which loads as they read.
+template <class FrameFn>
+int RunShifter(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* progress, const CPitchShifter& shifter,
+               bool readsTheFrame, FrameFn&& frame)
+{
+    const SStored stored = StoredOf(engine);
+    CHeldReader reader(engine);
+    CComputeTeam team;
+    // The heads of the frame-by-frame path, at frame `cursorAt`.
+    CPitchShifter::SHeads cursor = shifter.HeadsAt(0);
+    std::uint32_t cursorAt = 0;
+    const std::int64_t reach = std::max<std::int64_t>(shifter.Reach(), readsTheFrame ? 1 : 0);
+    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
+        while (i < to) {
+            const std::int64_t end = reader.Held().end - reach;
+            if (i >= end) {
+                // This frame may load: exactly as frame by frame.
+                if (cursorAt != i)
+                    cursor = shifter.HeadsAt(i);
+                const SFrame x = shifter.Shifted(cursor, [&](double p) { return reader.ReadAt(p); });
+                const SFrame out = frame(i, x, [&](std::int64_t k) { return reader.Read(k); });
+                engine.WriteTargetFrames(&out.left, &out.right, 1);
+                shifter.Advance(cursor, i);
+                cursorAt = ++i;
+                continue;
+            }
+            // No read of these frames loads: only the stored ones are
+            // computed, from what is held.
+            const auto until = static_cast<std::uint32_t>(std::min<std::int64_t>(to, end));
+            const std::uint32_t first = stored.First(i, until);
+            const std::uint32_t last = stored.Last(first, until);
+            engine.SkipTargetFrames(first - i);
+            const SHeldFrames held = reader.Held();
+            team.For(last - first, kGrain, [&](std::uint32_t a, std::uint32_t b) {
+                // Each part starts its heads once, then moves them on.
+                CPitchShifter::SHeads h = shifter.HeadsAt(first + a);
+                SPiece piece;
+                for (std::uint32_t at = first + a; at < first + b;) {
+                    const std::uint32_t n = std::min(kPiece, first + b - at);
+                    for (std::uint32_t t = 0; t < n; ++t) {
+                        const SFrame x = shifter.Shifted(h, [&](double p) { return HeldReadAt(held, p); });
+                        const SFrame out = frame(at + t, x, [&](std::int64_t k) { return HeldRead(held, k); });
+                        piece.left[t] = out.left;
+                        piece.right[t] = out.right;
+                        shifter.Advance(h, at + t);
+                    }
+                    engine.StoreTargetFrames(at, piece.left, piece.right, n);
+                    at += n;
+                }
+            });
+            engine.SkipTargetFrames(last - first);
+            engine.SkipTargetFrames(until - last);
+            i = until;
+        }
+    });
+}
 
 } // namespace
 
@@ -259,9 +381,9 @@ struct SPiece {
 // bits) instead of a wrapped one. When no sum can leave the 32-bit range
 // they are computed in 32 bits, which gives the same values faster.
 namespace {
-// Adds g x the frames `first` .. `first + n - 1` of `held` (left into
-// `accR`, right into `accL`: crossed) or, with `set`, stores them. Frames
-// older than those held read the oldest held.
+// Adds g x the frames `first` .. `first + n - 1` of `held` to accL and
+// accR, or crossed (right into accL, left into accR). Frames older than
+// those held read the oldest held.
 template <class Acc>
 void AddFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n, Acc g, bool crossed, Acc* accL,
                Acc* accR)
@@ -336,43 +458,39 @@ int RunEcho(CEffectEngine& engine, const std::string& source, const SEffectTarge
 
     const SStored stored = StoredOf(engine);
     CHeldReader reader(engine);
-    SPiece piece;
-    const auto oneFrame = [&](std::uint32_t i) {
-        std::int64_t sumL = 0;
-        std::int64_t sumR = 0;
-        for (int k = 0; k < count; ++k) {
-            const SFrame tap = reader.Read(std::int64_t{i} + offsets[k]);
-            sumL += gains[k] * tap.left;
-            sumR += gains[k] * tap.right;
-        }
-        const SFrame f = reader.Read(i);
-        // >> on a negative signed value is an arithmetic shift (C++20).
-        piece.left[0] = ClampToInt((dry * f.left + sumR) >> 8);
-        piece.right[0] = ClampToInt((dry * f.right + sumL) >> 8);
-        engine.WriteTargetFrames(piece.left, piece.right, 1);
-    };
+    CComputeTeam team;
     return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
         while (i < to) {
             // Frames whose every read lies below the end of what is held.
             const std::int64_t end = reader.Held().end - newest;
             if (i >= end) {
-                oneFrame(i++);
+                std::int64_t sumL = 0;
+                std::int64_t sumR = 0;
+                for (int k = 0; k < count; ++k) {
+                    const SFrame tap = reader.Read(std::int64_t{i} + offsets[k]);
+                    sumL += gains[k] * tap.left;
+                    sumR += gains[k] * tap.right;
+                }
+                const SFrame f = reader.Read(i);
+                // >> on a negative signed value is an arithmetic shift (C++20).
+                const std::int32_t outL = ClampToInt((dry * f.left + sumR) >> 8);
+                const std::int32_t outR = ClampToInt((dry * f.right + sumL) >> 8);
+                engine.WriteTargetFrames(&outL, &outR, 1);
+                ++i;
                 continue;
             }
             const auto until = static_cast<std::uint32_t>(std::min<std::int64_t>(to, end));
             // Within these no read loads: only the stored frames are computed.
-            const auto first = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.begin, i, until));
-            const auto last = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.end, first, until));
+            const std::uint32_t first = stored.First(i, until);
+            const std::uint32_t last = stored.Last(first, until);
             engine.SkipTargetFrames(first - i);
-            for (std::uint32_t at = first; at < last;) {
-                const std::uint32_t n = std::min(kPiece, last - at);
+            const SHeldFrames held = reader.Held();
+            ComputeShared(team, engine, first, last, [&](std::uint32_t at, std::uint32_t n, SPiece& piece) {
                 if (narrow)
-                    EchoPiece<std::int32_t>(reader.Held(), at, n, dry, count, gains, offsets, piece);
+                    EchoPiece<std::int32_t>(held, at, n, dry, count, gains, offsets, piece);
                 else
-                    EchoPiece<std::int64_t>(reader.Held(), at, n, dry, count, gains, offsets, piece);
-                engine.WriteTargetFrames(piece.left, piece.right, n);
-                at += n;
-            }
+                    EchoPiece<std::int64_t>(held, at, n, dry, count, gains, offsets, piece);
+            });
             engine.SkipTargetFrames(until - last);
             i = until;
         }
@@ -391,27 +509,11 @@ int RunChorus(CEffectEngine& engine, const std::string& source, const SEffectTar
     if (const int code = BeginRun(engine, source, target, format, frames); code != kEngineOk)
         return code;
 
-    CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
-    const SStored stored = StoredOf(engine);
-    CHeldReader reader(engine);
-    SPiece piece;
-    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
-        while (i < to) {
-            const std::uint32_t n = std::min(kPiece, to - i);
-            for (std::uint32_t t = 0; t < n; ++t, ++i) {
-                const bool store = stored.Has(i);
-                const SFrame x = shifter.Next(reader, i, store);
-                if (!store) {
-                    reader.Touch(i);
-                    piece.left[t] = piece.right[t] = 0;
-                    continue;
-                }
-                const SFrame d = reader.Read(i);
-                piece.left[t] = TruncToInt(d.left * dryGain + x.left * mixLevel);
-                piece.right[t] = TruncToInt(d.right * dryGain + x.right * mixLevel);
-            }
-            engine.WriteTargetFrames(piece.left, piece.right, n);
-        }
+    const CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
+    return RunShifter(engine, frames, progress, shifter, true, [&](std::uint32_t i, const SFrame& x, auto&& read) {
+        const SFrame d = read(i);
+        return SFrame{TruncToSample(d.left * dryGain + x.left * mixLevel),
+                      TruncToSample(d.right * dryGain + x.right * mixLevel)};
     });
 }
 
@@ -424,21 +526,9 @@ int RunVoiceChanger(CEffectEngine& engine, const std::string& source, const SEff
     if (const int code = BeginRun(engine, source, target, format, frames); code != kEngineOk)
         return code;
 
-    CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
-    const SStored stored = StoredOf(engine);
-    CHeldReader reader(engine);
-    SPiece piece;
-    return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
-        while (i < to) {
-            const std::uint32_t n = std::min(kPiece, to - i);
-            for (std::uint32_t t = 0; t < n; ++t, ++i) {
-                const SFrame x = shifter.Next(reader, i, stored.Has(i));
-                piece.left[t] = x.left;
-                piece.right[t] = x.right;
-            }
-            engine.WriteTargetFrames(piece.left, piece.right, n);
-        }
-    });
+    const CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
+    return RunShifter(engine, frames, progress, shifter, false,
+                      [](std::uint32_t, const SFrame& x, auto&&) { return x; });
 }
 
 // Vibrato: each frame is read at a position swinging sinusoidally around
@@ -464,31 +554,51 @@ int RunVibrato(CEffectEngine& engine, const std::string& source, const SEffectTa
     // phase still.
     if (!std::isfinite(step))
         step = 0.0;
-    // No read of frame i lies beyond i + |D| + 1 (a NaN position reads far
-    // behind).
-    const std::int64_t reach = (swing < 0 ? -std::int64_t{swing} : std::int64_t{swing}) + 1;
+    // No read of frame i lies at i + |D| + 2 or beyond (a NaN position reads
+    // far behind).
+    const std::int64_t reach = (swing < 0 ? -std::int64_t{swing} : std::int64_t{swing}) + 2;
 
     double phase = startPhaseDegrees * kPi / 180 + kThreeHalfPi;
     const SStored stored = StoredOf(engine);
     CHeldReader reader(engine);
-    SPiece piece;
+    CComputeTeam team;
+    std::vector<double> phases(kProgressFrames);
     return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
         while (i < to) {
-            const std::uint32_t n = std::min(kPiece, to - i);
-            for (std::uint32_t t = 0; t < n; ++t, ++i) {
-                // A frame that is not stored and cannot load needs no sine.
-                if (!stored.Has(i) && std::int64_t{i} + reach < reader.Held().end) {
-                    phase = AdvancePhase(phase, step);
-                    piece.left[t] = piece.right[t] = 0;
-                    continue;
-                }
+            const std::int64_t end = reader.Held().end - reach;
+            if (i >= end) {
+                // This frame may load: exactly as frame by frame.
                 const double position = static_cast<double>(i) + swing * std::sin(phase);
                 phase = AdvancePhase(phase, step);
                 const SFrame f = reader.ReadAt(position);
-                piece.left[t] = f.left;
-                piece.right[t] = f.right;
+                engine.WriteTargetFrames(&f.left, &f.right, 1);
+                ++i;
+                continue;
             }
-            engine.WriteTargetFrames(piece.left, piece.right, n);
+            const auto until = static_cast<std::uint32_t>(std::min<std::int64_t>(to, end));
+            const std::uint32_t first = stored.First(i, until);
+            const std::uint32_t last = stored.Last(first, until);
+            // The phase runs through every frame, one after the other; the
+            // sines and reads of the stored frames are shared out.
+            engine.SkipTargetFrames(first - i);
+            for (; i < first; ++i)
+                phase = AdvancePhase(phase, step);
+            for (std::uint32_t t = 0; i < last; ++i, ++t) {
+                phases[t] = phase;
+                phase = AdvancePhase(phase, step);
+            }
+            const SHeldFrames held = reader.Held();
+            ComputeShared(team, engine, first, last, [&](std::uint32_t at, std::uint32_t n, SPiece& piece) {
+                for (std::uint32_t t = 0; t < n; ++t) {
+                    const double position = static_cast<double>(at + t) + swing * std::sin(phases[at + t - first]);
+                    const SFrame f = HeldReadAt(held, position);
+                    piece.left[t] = f.left;
+                    piece.right[t] = f.right;
+                }
+            });
+            for (; i < until; ++i)
+                phase = AdvancePhase(phase, step);
+            engine.SkipTargetFrames(until - last);
         }
     });
 }
@@ -510,8 +620,8 @@ int RunTremolo(CEffectEngine& engine, const std::string& source, const SEffectTa
     double phase = 0.0;
     const SStored stored = StoredOf(engine);
     CHeldReader reader(engine);
-    SPiece piece;
-    double gains[kPiece];
+    CComputeTeam team;
+    std::vector<double> phases(kProgressFrames);
     return RunStretches(engine, frames, progress, [&](std::uint32_t i, std::uint32_t to) {
         while (i < to) {
             const std::int64_t end = reader.Held().end;
@@ -520,35 +630,38 @@ int RunTremolo(CEffectEngine& engine, const std::string& source, const SEffectTa
                 const double gain = level * std::sin(phase) * 0.5 + 1 - half;
                 phase = AdvancePhase(phase, step);
                 const SFrame f = reader.Read(i);
-                piece.left[0] = TruncToInt(f.left * gain);
-                piece.right[0] = TruncToInt(f.right * gain);
-                engine.WriteTargetFrames(piece.left, piece.right, 1);
+                const std::int32_t outL = TruncToInt(f.left * gain);
+                const std::int32_t outR = TruncToInt(f.right * gain);
+                engine.WriteTargetFrames(&outL, &outR, 1);
                 ++i;
                 continue;
             }
             const auto until = static_cast<std::uint32_t>(std::min<std::int64_t>(to, end));
-            const auto first = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.begin, i, until));
-            const auto last = static_cast<std::uint32_t>(std::clamp<std::uint64_t>(stored.end, first, until));
-            // The phase runs through the frames that are not stored too.
+            const std::uint32_t first = stored.First(i, until);
+            const std::uint32_t last = stored.Last(first, until);
+            // The phase runs through every frame, one after the other; the
+            // sines and products of the stored frames are shared out.
             engine.SkipTargetFrames(first - i);
             for (; i < first; ++i)
                 phase = AdvancePhase(phase, step);
-            while (i < last) {
-                const std::uint32_t n = std::min(kPiece, last - i);
-                for (std::uint32_t t = 0; t < n; ++t) {
-                    gains[t] = level * std::sin(phase) * 0.5 + 1 - half;
-                    phase = AdvancePhase(phase, step);
-                }
-                const SHeldFrames& held = reader.Held();
-                const std::int32_t* l = held.left + (std::int64_t{i} - held.begin);
-                const std::int32_t* r = held.right + (std::int64_t{i} - held.begin);
+            for (std::uint32_t t = 0; i < last; ++i, ++t) {
+                phases[t] = phase;
+                phase = AdvancePhase(phase, step);
+            }
+            const SHeldFrames held = reader.Held();
+            ComputeShared(team, engine, first, last, [&](std::uint32_t at, std::uint32_t n, SPiece& piece) {
+                double gains[kPiece];
+                for (std::uint32_t t = 0; t < n; ++t)
+                    gains[t] = level * std::sin(phases[at + t - first]) * 0.5 + 1 - half;
+                // A frame below the oldest held reads the oldest: never
+                // here, where the frame itself is the newest read.
+                const std::int32_t* l = held.left + (std::int64_t{at} - held.begin);
+                const std::int32_t* r = held.right + (std::int64_t{at} - held.begin);
                 for (std::uint32_t t = 0; t < n; ++t) {
                     piece.left[t] = TruncToSample(l[t] * gains[t]);
                     piece.right[t] = TruncToSample(r[t] * gains[t]);
                 }
-                engine.WriteTargetFrames(piece.left, piece.right, n);
-                i += n;
-            }
+            });
             for (; i < until; ++i)
                 phase = AdvancePhase(phase, step);
             engine.SkipTargetFrames(until - last);

@@ -298,3 +298,62 @@ TEST_F(WaveFileTest, AFailedSaveLeavesTheOldFileAndNoTemporary)
     EXPECT_EQ(SaveWaveFile(dir / "no/such/folder.wav", wave, error), 0);
     EXPECT_EQ(error, FileReason(EReason::FileWrite, dir / "no/such/folder.wav", ENOENT));
 }
+
+// The save in two steps: the staged file is the save's layout of the audio
+// as it was at Begin; after Rewrite of a range, Commit leaves exactly what
+// SaveWaveFile of the changed audio writes; the target is untouched until
+// then, and nothing is left when the save is dropped.
+TEST_F(WaveFileTest, AStagedSaveWritesWhatASaveWrites)
+{
+    wave.Allocate(1000);
+    std::uint8_t* p = wave.LockData();
+    const Bytes ramp = Ramp(1000);
+    std::memcpy(p, ramp.data(), ramp.size());
+    wave.UnlockData();
+    wave.m_dwDataSize = 1000;
+    *wave.m_pFormat = WAVEFORMATEX{1, 2, 22050, 88200, 4, 16, 0};
+    const Bytes old = SimpleWave(PcmFormat{}, Ramp(50));
+    WriteAll(dir / "out.wav", old);
+    ASSERT_EQ(SaveWaveFile(dir / "before.wav", wave, error), 1);
+
+    struct SCase {
+        const char* name;
+        std::uint32_t start, bytes; // changed and rewritten
+        std::uint32_t shrinkTo;     // a new data size, 0 for none
+    };
+    const SCase cases[] = {{"a middle stretch", 400, 120, 0},
+                           {"all", 0, 1000, 0},
+                           {"past the end (clipped)", 996, 400, 0},
+                           {"nothing", 10, 0, 0},
+                           {"a shorter audio (written again whole)", 0, 0, 600}};
+    for (const SCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        p = wave.LockData();
+        std::memcpy(p, ramp.data(), ramp.size());
+        wave.UnlockData();
+        wave.m_dwDataSize = 1000;
+        {
+            CStagedWaveSave staged;
+            ASSERT_TRUE(staged.Begin(dir / "out.wav", wave, error)) << error;
+            EXPECT_EQ(ReadAll(staged.GetStagedPath()), ReadAll(dir / "before.wav"));
+            p = wave.LockData();
+            for (std::uint32_t k = c.start; k < std::min(1000u, c.start + c.bytes); ++k)
+                p[k] = static_cast<std::uint8_t>(~p[k]);
+            wave.UnlockData();
+            if (c.shrinkTo)
+                wave.m_dwDataSize = c.shrinkTo;
+            ASSERT_TRUE(staged.Rewrite(wave, c.start, c.bytes, error)) << error;
+            EXPECT_EQ(ReadAll(dir / "out.wav"), old);
+            ASSERT_TRUE(staged.Commit(error)) << error;
+        }
+        ASSERT_EQ(SaveWaveFile(dir / "expected.wav", wave, error), 1);
+        EXPECT_EQ(ReadAll(dir / "out.wav"), ReadAll(dir / "expected.wav"));
+        WriteAll(dir / "out.wav", old);
+    }
+    {
+        CStagedWaveSave dropped;
+        ASSERT_TRUE(dropped.Begin(dir / "out.wav", wave, error));
+    }
+    EXPECT_EQ(ReadAll(dir / "out.wav"), old);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"before.wav", "expected.wav", "out.wav"}));
+}

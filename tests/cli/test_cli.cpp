@@ -288,6 +288,14 @@ TEST(Cli, ApplyRunsTheMenusCommands)
     for (std::int16_t v : {0, 16384, 0, -16384})
         Put16(expected, static_cast<std::uint16_t>(v));
     EXPECT_EQ(ReadAll(dir / "sine.wav"), SimpleWave(PcmFormat{1, 8000, 16}, expected));
+
+    // In place, IN as OUT: the effect reads the audio as it was.
+    r = RunCli(dir, "apply reverse " + Q(dir / "in.wav") + " " + Q(dir / "in.wav"));
+    ASSERT_EQ(r.exit, 0) << r.err;
+    EXPECT_EQ(ReadAll(dir / "in.wav"), SimpleWave(PcmFormat{1, 8000, 8}, Bytes{8, 7, 6, 5, 4, 3, 2, 1}));
+    // The tool keeps no undo copy: no cache folder, no temporary left.
+    EXPECT_FALSE(std::filesystem::exists(dir / "cache/ondrel"));
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"in.wav", "in16.wav", "out.wav", "sine.wav"}));
 }
 
 TEST(Cli, ApplyRefusesWhatTheDialogsRefuse)

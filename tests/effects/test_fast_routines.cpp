@@ -304,8 +304,9 @@ TEST(FastRoutines, StoreTheSameBytesAsThePerFrameRoutines)
     }
 }
 
-// Cases the random ones may miss: each effect's defaults on a source several
-// halves long, with the windows at the file's edges and at a refill.
+// Cases the random ones may miss: each effect's defaults (and an echo train
+// longer than the reader holds) on a source several halves long, with the
+// windows at the file's edges and at a refill.
 TEST(FastRoutines, DefaultsAroundTheRefills)
 {
     CTempDir dir;
@@ -326,6 +327,14 @@ TEST(FastRoutines, DefaultsAroundTheRefills)
           },
           [](CEffectEngine& e, const std::string& s, const SEffectTarget& t, CEffectProgress* p) {
               return RunEchoPerFrame(e, s, t, 100, 50, 1.0, 0.8, 0.6, 5, p);
+          }}},
+        // Taps further back than the reader holds read the oldest frame held.
+        {"echo reaching past the oldest frame held",
+         {[](CEffectEngine& e, const std::string& s, const SEffectTarget& t, CEffectProgress* p) {
+              return RunEcho(e, s, t, 1000, 500, 1.0, 0.8, 0.9, 32, p);
+          },
+          [](CEffectEngine& e, const std::string& s, const SEffectTarget& t, CEffectProgress* p) {
+              return RunEchoPerFrame(e, s, t, 1000, 500, 1.0, 0.8, 0.9, 32, p);
           }}},
         {"chorus",
          {[](CEffectEngine& e, const std::string& s, const SEffectTarget& t, CEffectProgress* p) {
