@@ -13,6 +13,7 @@
 #include <vector>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 int GetFileType(const std::string& path)
@@ -301,23 +302,15 @@ namespace {
 // The 44 bytes before the data in the save's layout.
 constexpr std::uint32_t kSavedHeaderBytes = 44;
 
-// Writes `wave` in the save's layout into `file` (created or emptied).
-// False with `error` (FileWrite of `path`) when a write or the close fails.
-bool WriteWave(const std::string& file, const std::string& path, CWaveData& wave, SReason& error)
+// The 44 bytes the save writes before the data of `wave`.
+void SavedHeader(const CWaveData& wave, unsigned char (&header)[kSavedHeaderBytes])
 {
-    int err = 0;
-    MmioHandle out(mmioOpen(file, MMIO_CREATE | MMIO_WRITE, &err));
-    if (!out) {
-        error = FileReason(EReason::FileWrite, path, err);
-        return false;
-    }
     auto le32 = [](std::uint32_t v, unsigned char* p) {
         p[0] = static_cast<unsigned char>(v);
         p[1] = static_cast<unsigned char>(v >> 8);
         p[2] = static_cast<unsigned char>(v >> 16);
         p[3] = static_cast<unsigned char>(v >> 24);
     };
-    unsigned char header[kSavedHeaderBytes];
     std::memcpy(header, "RIFF", 4);
     le32(wave.m_dwDataSize + 36, header + 4);
     std::memcpy(header + 8, "WAVEfmt ", 8);
@@ -325,6 +318,22 @@ bool WriteWave(const std::string& file, const std::string& path, CWaveData& wave
     std::memcpy(header + 20, wave.m_pFormat.get(), kPcmFormatBytes);
     std::memcpy(header + 36, "data", 4);
     le32(wave.m_dwDataSize, header + 40);
+}
+
+// Writes `wave` in the save's layout into `file` (created or emptied),
+// handing it to the disk as it goes when it is to be flushed (`bDurable`).
+// False with `error` (FileWrite of `path`) when a write or the close fails.
+bool WriteWave(const std::string& file, const std::string& path, CWaveData& wave, SReason& error,
+               bool bDurable)
+{
+    int err = 0;
+    MmioHandle out(mmioOpen(file, MMIO_CREATE | MMIO_WRITE | (bDurable ? MMIO_WRITEBACK : 0u), &err));
+    if (!out) {
+        error = FileReason(EReason::FileWrite, path, err);
+        return false;
+    }
+    unsigned char header[kSavedHeaderBytes];
+    SavedHeader(wave, header);
 
     bool ok = mmioWrite(out.get(), header, sizeof header) == sizeof header && wave.WriteData(out.get()) == 1;
     err = errno;
@@ -350,13 +359,31 @@ int SaveWaveFile(const std::string& path, CWaveData& wave, SReason& error, bool 
         error = save.GetError();
         return 0;
     }
-    if (!WriteWave(save.GetTempPath(), path, wave, error))
+    if (!WriteWave(save.GetTempPath(), path, wave, error, bDurable))
         return 0; // the temporary file goes with `save`
     if (!save.Commit(bDurable)) {
         error = save.GetError();
         return 0;
     }
     return 1;
+}
+
+bool IsInSavedLayout(const std::string& path, const CWaveData& wave)
+{
+    if (!wave.m_bHasData || wave.m_dwDataSize > UINT32_MAX - 36)
+        return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    unsigned char want[kSavedHeaderBytes], have[kSavedHeaderBytes];
+    SavedHeader(wave, want);
+    struct stat st {};
+    const bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+                      static_cast<std::uint64_t>(st.st_size) == kSavedHeaderBytes + std::uint64_t{wave.m_dwDataSize} &&
+                      ::pread(fd, have, sizeof have, 0) == static_cast<ssize_t>(sizeof have) &&
+                      std::memcmp(want, have, sizeof want) == 0;
+    ::close(fd);
+    return same;
 }
 
 struct CStagedWaveSave::SImpl {
@@ -380,7 +407,8 @@ bool CStagedWaveSave::Begin(const std::string& path, CWaveData& wave, SReason& e
         return false;
     }
     m_p->dataSize = wave.m_dwDataSize;
-    return WriteWave(m_p->save.GetTempPath(), path, wave, error);
+    // Not flushed yet: the file is the change's source first.
+    return WriteWave(m_p->save.GetTempPath(), path, wave, error, false);
 }
 
 const std::string& CStagedWaveSave::GetStagedPath() const { return m_p->save.GetTempPath(); }
@@ -390,7 +418,7 @@ bool CStagedWaveSave::Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_
     const std::string& file = m_p->save.GetTempPath();
     if (wave.m_dwDataSize != m_p->dataSize) {
         m_p->dataSize = wave.m_dwDataSize;
-        return WriteWave(file, m_p->target, wave, error);
+        return WriteWave(file, m_p->target, wave, error, true);
     }
     start = std::min(start, wave.m_dwDataSize);
     bytes = std::min(bytes, wave.m_dwDataSize - start);
@@ -404,14 +432,20 @@ bool CStagedWaveSave::Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_
     const std::uint8_t* p = wave.LockData();
     bool ok = p != nullptr;
     int err = 0;
+    // Written 8 MiB at a time, each handed to the disk at once, so that
+    // the commit's flush finds little left.
+    constexpr std::uint64_t kPieceBytes = 8u << 20;
     for (std::uint64_t done = 0; ok && done < bytes;) {
-        const ssize_t n = ::pwrite(fd, p + start + done, bytes - done,
-                                   static_cast<off_t>(kSavedHeaderBytes + start + done));
+        const std::uint64_t piece = std::min<std::uint64_t>(bytes - done, kPieceBytes);
+        const off_t at = static_cast<off_t>(kSavedHeaderBytes + start + done);
+        const ssize_t n = ::pwrite(fd, p + start + done, piece, at);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
             ok = false;
             err = n < 0 ? errno : EIO;
+        } else {
+            (void)::sync_file_range(fd, at, n, SYNC_FILE_RANGE_WRITE);
         }
         done += n > 0 ? static_cast<std::uint64_t>(n) : 0;
     }

@@ -10,6 +10,8 @@
 
 namespace {
 constexpr std::size_t kBufferSize = 64 * 1024;
+// With MMIO_WRITEBACK: how much is written before it is handed to the disk.
+constexpr std::uint64_t kWritebackBytes = 8u << 20;
 
 std::uint32_t ReadLE32(const unsigned char* p)
 {
@@ -31,6 +33,24 @@ public:
     std::uint64_t m_nPos = 0;    // logical position
     std::uint64_t m_nLength = 0; // file length (reading) or bytes written
     bool m_bError = false;
+    bool m_bWriteback = false;
+    // With m_bWriteback: the file position where the next write starts, and
+    // the end of what has been handed to the disk.
+    std::uint64_t m_nFilePos = 0;
+    std::uint64_t m_nHandedOver = 0;
+
+    // Starts the disk's writing of what was written since the last hand-over
+    // once it amounts to kWritebackBytes. Only a hint: a durable caller
+    // still flushes, so a failure here changes nothing.
+    void HandOver(bool all)
+    {
+        const std::uint64_t pending = m_nFilePos - m_nHandedOver;
+        if (pending == 0 || (!all && pending < kWritebackBytes))
+            return;
+        (void)::sync_file_range(m_fd, static_cast<off_t>(m_nHandedOver), static_cast<off_t>(pending),
+                                SYNC_FILE_RANGE_WRITE);
+        m_nHandedOver = m_nFilePos;
+    }
 
     // Writes all `bytes` bytes straight to the file; on failure marks the
     // handle as failed (errno tells why).
@@ -38,7 +58,10 @@ public:
     {
         std::size_t done = 0;
         while (done < bytes) {
-            ssize_t n = ::write(m_fd, src + done, bytes - done);
+            std::size_t piece = bytes - done;
+            if (m_bWriteback)
+                piece = std::min<std::size_t>(piece, kWritebackBytes);
+            ssize_t n = ::write(m_fd, src + done, piece);
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
@@ -48,6 +71,10 @@ public:
                 return false;
             }
             done += static_cast<std::size_t>(n);
+            if (m_bWriteback) {
+                m_nFilePos += static_cast<std::uint64_t>(n);
+                HandOver(false);
+            }
         }
         return true;
     }
@@ -68,6 +95,10 @@ public:
             if (::lseek(m_fd, static_cast<off_t>(pos), SEEK_SET) < 0)
                 return false;
             m_nPos = pos;
+            if (m_bWriteback) {
+                HandOver(true);
+                m_nFilePos = m_nHandedOver = pos;
+            }
             return true;
         }
         // Reading: stay inside the buffered bytes when possible.
@@ -162,6 +193,7 @@ HMMIO mmioOpen(const std::string& path, unsigned flags, int* pError)
 {
     auto file = std::make_unique<CMmioFile>();
     file->m_bWrite = (flags & MMIO_WRITE) != 0;
+    file->m_bWriteback = file->m_bWrite && (flags & MMIO_WRITEBACK) != 0;
     int oflags = file->m_bWrite ? (O_WRONLY | ((flags & MMIO_CREATE) ? (O_CREAT | O_TRUNC) : 0))
                                 : O_RDONLY;
     file->m_fd = ::open(path.c_str(), oflags | O_CLOEXEC, 0666);
@@ -197,8 +229,11 @@ unsigned mmioClose(HMMIO h)
         return MMSYSERR_NOERROR;
     std::unique_ptr<CMmioFile> file(h);
     bool ok = true;
-    if (file->m_bWrite)
+    if (file->m_bWrite) {
         ok = file->FlushWrites() && !file->m_bError;
+        if (ok && file->m_bWriteback)
+            file->HandOver(true);
+    }
     int savedErrno = errno;
     if (::close(file->m_fd) != 0 && ok) {
         ok = false;

@@ -26,6 +26,10 @@ constexpr unsigned MMIO_READ = 0x0000;
 constexpr unsigned MMIO_WRITE = 0x0001;
 constexpr unsigned MMIO_CREATE = 0x1000;   // create, or cut to zero length
 constexpr unsigned MMIO_ALLOCBUF = 0x10000; // buffered I/O
+// Writing: hands every 8 MiB to the disk as soon as it is written, so that
+// a flush at the end (a durable save's fsync) finds little left to write
+// and the writing and the disk's work overlap.
+constexpr unsigned MMIO_WRITEBACK = 0x20000;
 
 // Descend flags.
 constexpr unsigned MMIO_FINDCHUNK = 0x0010;
