@@ -63,6 +63,12 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
 int SaveWaveFile(const std::string& path, CWaveData& wave, SReason& error,
                  bool bDurable = true);
 
+// True when the file at `path` has exactly the length and the header that
+// SaveWaveFile would write for `wave`: with the data `wave` was loaded from
+// it, the file is byte for byte what saving `wave` would give, so it can
+// stand in for that copy as a change's source. The data is not compared.
+bool IsInSavedLayout(const std::string& path, const CWaveData& wave);
+
 // A save in two steps, for a change that reads its source from the file
 // being saved (the command-line tool, which keeps no undo copy): Begin
 // writes the audio as SaveWaveFile would into a temporary file beside the

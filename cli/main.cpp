@@ -479,14 +479,23 @@ int Apply(const std::vector<std::string>& args)
     }
     const std::uint32_t start = range.start, length = range.length;
 
-    // The output's temporary file, written first with the audio as it is,
-    // is the effect's source: no undo copy is written, and after the run
-    // only the bytes of the window are written again.
+    // The tool keeps no undo copy, so the effect's source is a file that
+    // holds the audio as it is, in the save's layout: IN itself when it is
+    // already laid out so (a plain 8/16-bit file with nothing else in it),
+    // the output is then written once, after the run; otherwise the
+    // output's temporary file, written first with the audio as it is, of
+    // which only the window's bytes are written again after the run.
+    const bool inIsTheSource = doc.GetLoadedEncoding() == EWaveEncoding::Pcm &&
+                               IsInSavedLayout(parsed->files[0], doc.m_wave);
     CStagedWaveSave out;
     SReason saveError;
-    if (!out.Begin(parsed->files[1], doc.m_wave, saveError))
-        return Fail(saveError);
-    doc.UseStagedSource(out.GetStagedPath());
+    if (inIsTheSource) {
+        doc.UseStagedSource(parsed->files[0]);
+    } else {
+        if (!out.Begin(parsed->files[1], doc.m_wave, saveError))
+            return Fail(saveError);
+        doc.UseStagedSource(out.GetStagedPath());
+    }
 
     CDirectRunner runner;
     EApplyResult result;
@@ -548,6 +557,11 @@ int Apply(const std::vector<std::string>& args)
     }
     if (result != EApplyResult::Applied)
         return Fail(doc.GetError());
+    if (inIsTheSource) {
+        if (!doc.SaveWaveFile(parsed->files[1]))
+            return Fail(doc.GetError());
+        return kExitOk;
+    }
     // The frames stored are those whose first byte lies in the window.
     const SEffectWindow window = EffectWindow(doc, start, length);
     const WAVEFORMATEX& shape = *doc.m_wave.m_pFormat;

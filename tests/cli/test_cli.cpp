@@ -495,6 +495,46 @@ TEST(Cli, TimesThatSelectNothingOrAreNoTimesAreRefused)
 
 // apply and print take the same times and select the same frames as the
 // bytes they stand for.
+// A plain file is the effect's own source; any other layout is first
+// written out as the save would write it. Both give the same bytes, IN as
+// OUT included, for every effect and a window inside the file.
+TEST(Cli, ApplyGivesTheSameBytesFromAPlainFileAndAStagedOne)
+{
+    CTempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    const PcmFormat f{2, 22050, 16};
+    const Bytes data = Ramp(4 * 300000); // past two ring refills
+    WriteAll(dir / "plain.wav", SimpleWave(f, data));
+    Bytes chunks;
+    PutChunk(chunks, "fmt ", FmtBody(f));
+    PutChunk(chunks, "LIST", OddListBody());
+    PutChunk(chunks, "data", data);
+    WriteAll(dir / "listed.wav", RiffWave(chunks));
+    // The same audio with bytes after its data.
+    Bytes trailing = SimpleWave(f, data);
+    trailing.insert(trailing.end(), {'j', 'u', 'n', 'k'});
+    WriteAll(dir / "trailing.wav", trailing);
+
+    const std::string window = " --start 40000 --length 800000 ";
+    for (const char* effect : {"reverse", "echo", "chorus", "voice", "vibrato", "tremolo", "sine"}) {
+        SCOPED_TRACE(effect);
+        const std::string apply = std::string("apply ") + effect + window;
+        ASSERT_EQ(RunCli(dir, apply + Q(dir / "plain.wav") + " " + Q(dir / "a.wav")).exit, 0);
+        const Bytes fromPlain = ReadAll(dir / "a.wav");
+        EXPECT_NE(DataOf44(fromPlain), data);
+        for (const char* other : {"listed.wav", "trailing.wav"}) {
+            ASSERT_EQ(RunCli(dir, apply + Q(dir / other) + " " + Q(dir / "b.wav")).exit, 0);
+            EXPECT_EQ(ReadAll(dir / "b.wav"), fromPlain) << other;
+        }
+        for (const char* in : {"plain.wav", "listed.wav"}) {
+            std::filesystem::copy_file(dir / in, dir / "self.wav", std::filesystem::copy_options::overwrite_existing);
+            ASSERT_EQ(RunCli(dir, apply + Q(dir / "self.wav") + " " + Q(dir / "self.wav")).exit, 0);
+            EXPECT_EQ(ReadAll(dir / "self.wav"), fromPlain) << in << " as OUT";
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "cache/ondrel"));
+}
+
 TEST(Cli, ApplyAndPrintTakeTimes)
 {
     CTempDir dir;
