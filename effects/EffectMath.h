@@ -35,6 +35,17 @@ inline std::int32_t TruncToInt(double v)
     return static_cast<std::int32_t>(v); // the conversion truncates toward zero
 }
 
+// The 16-bit sample the writer stores for trunc(v): clamping in double
+// first gives the same value, NaN gives 0 as TruncToInt does, and the loop
+// it sits in can be vectorised.
+inline std::int32_t TruncToSample(double v)
+{
+    double c = v < -32768.0 ? -32768.0 : v;
+    c = c > 32767.0 ? 32767.0 : c;
+    c = v == v ? c : 0.0;
+    return static_cast<std::int32_t>(c);
+}
+
 inline std::int32_t ClampToInt(std::int64_t v)
 {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, kInt32Min, kInt32Max));

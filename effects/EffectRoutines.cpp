@@ -2,6 +2,7 @@
 
 #include "effects/ComputeTeam.h"
 #include "effects/EffectMath.h"
+#include "effects/HeldKernels.h"
 
 #include <algorithm>
 #include <cmath>
@@ -158,17 +159,6 @@ SStored StoredOf(const CEffectEngine& engine)
     return {engine.StoredBegin(), engine.StoredEnd()};
 }
 
-// The 16-bit sample the writer stores for trunc(v): clamping in double
-// first gives the same value, NaN gives 0 as TruncToInt does, and the loop
-// it sits in can be vectorised.
-inline std::int32_t TruncToSample(double v)
-{
-    double c = v < -32768.0 ? -32768.0 : v;
-    c = c > 32767.0 ? 32767.0 : c;
-    c = v == v ? c : 0.0;
-    return static_cast<std::int32_t>(c);
-}
-
 // Frames a part of a shared stretch has at least.
 constexpr std::uint32_t kGrain = 8192;
 
@@ -283,6 +273,58 @@ public:
         return readAt(h.posNew);
     }
 
+    // The shifted frames at, ..., at + n - 1 (n <= kPiece) for heads `h` at
+    // frame `at`, read from `held`, into `out`; `h` is moved on to frame
+    // at + n. The heads' positions are found by the same additions, frame by
+    // frame; the reads and the crossfade are then done in one block (a
+    // frame past the crossfade takes the old head's weight as 0, which
+    // gives exactly the new head's frame).
+    void Fill(const SHeldFrames& held, SHeads& h, std::uint32_t at, std::uint32_t n, SPiece& out) const
+    {
+        if (m_weights.size() != static_cast<std::size_t>(m_crossfade)) {
+            for (std::uint32_t t = 0; t < n; ++t) {
+                const SFrame x = Shifted(h, [&](double p) { return HeldReadAt(held, p); });
+                out.left[t] = x.left;
+                out.right[t] = x.right;
+                Advance(h, at + t);
+            }
+            return;
+        }
+        double posNew[kPiece], posOld[kPiece], weight[kPiece];
+        for (std::uint32_t t = 0; t < n;) {
+            // The rest of the crossfade, then the rest of the segment.
+            if (h.j < m_crossfade) {
+                const auto m = static_cast<std::uint32_t>(std::min<std::int64_t>(n - t, m_crossfade - h.j));
+                const double* w = m_weights.data() + h.j;
+                for (std::uint32_t k = 0; k < m; ++k) {
+                    posNew[t + k] = h.posNew;
+                    posOld[t + k] = h.posOld;
+                    weight[t + k] = w[k];
+                    h.posOld += m_ratio;
+                    h.posNew += m_ratio;
+                }
+                h.j += m;
+                t += m;
+            } else {
+                const auto m = static_cast<std::uint32_t>(std::min<std::int64_t>(n - t, m_segment - h.j));
+                for (std::uint32_t k = 0; k < m; ++k) {
+                    posNew[t + k] = h.posNew;
+                    posOld[t + k] = h.posNew;
+                    weight[t + k] = 0.0;
+                    h.posNew += m_ratio;
+                }
+                h.j += m;
+                t += m;
+            }
+            if (h.j == m_segment) {
+                h.posOld = h.posNew;
+                h.posNew = static_cast<double>(at + t);
+                h.j = 0;
+            }
+        }
+        held_kernels::ShiftedFrames(held, posNew, posOld, weight, n, out.left, out.right);
+    }
+
 private:
     static constexpr std::int64_t kMaxWeights = 1 << 20;
 
@@ -309,12 +351,13 @@ private:
 
 // Runs the pitch shifter over a run: `frame(i, x, read)` makes frame i's
 // output from the shifted frame x (reading the frame itself through `read`
-// when it needs it, after the heads). Frames whose reads surely stay below
-// what the reader holds are computed on the team; the others one at a time
-// through the engine, which loads as they read.
-template <class FrameFn>
+// when it needs it, after the heads); `piece(first, n, held, x)` does the
+// same for n frames at once, in place, reading from `held`. Frames whose
+// reads surely stay below what the reader holds are computed on the team;
+// the others one at a time through the engine, which loads as they read.
+template <class FrameFn, class PieceFn>
 int RunShifter(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* progress, const CPitchShifter& shifter,
-               bool readsTheFrame, FrameFn&& frame)
+               bool readsTheFrame, FrameFn&& frame, PieceFn&& piece)
 {
     const SStored stored = StoredOf(engine);
     CHeldReader reader(engine);
@@ -347,17 +390,12 @@ int RunShifter(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* pro
             team.For(last - first, kGrain, [&](std::uint32_t a, std::uint32_t b) {
                 // Each part starts its heads once, then moves them on.
                 CPitchShifter::SHeads h = shifter.HeadsAt(first + a);
-                SPiece piece;
+                SPiece x;
                 for (std::uint32_t at = first + a; at < first + b;) {
                     const std::uint32_t n = std::min(kPiece, first + b - at);
-                    for (std::uint32_t t = 0; t < n; ++t) {
-                        const SFrame x = shifter.Shifted(h, [&](double p) { return HeldReadAt(held, p); });
-                        const SFrame out = frame(at + t, x, [&](std::int64_t k) { return HeldRead(held, k); });
-                        piece.left[t] = out.left;
-                        piece.right[t] = out.right;
-                        shifter.Advance(h, at + t);
-                    }
-                    engine.StoreTargetFrames(at, piece.left, piece.right, n);
+                    shifter.Fill(held, h, at, n, x);
+                    piece(at, n, held, x);
+                    engine.StoreTargetFrames(at, x.left, x.right, n);
                     at += n;
                 }
             });
@@ -510,11 +548,16 @@ int RunChorus(CEffectEngine& engine, const std::string& source, const SEffectTar
         return code;
 
     const CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
-    return RunShifter(engine, frames, progress, shifter, true, [&](std::uint32_t i, const SFrame& x, auto&& read) {
-        const SFrame d = read(i);
-        return SFrame{TruncToSample(d.left * dryGain + x.left * mixLevel),
-                      TruncToSample(d.right * dryGain + x.right * mixLevel)};
-    });
+    return RunShifter(
+        engine, frames, progress, shifter, true,
+        [&](std::uint32_t i, const SFrame& x, auto&& read) {
+            const SFrame d = read(i);
+            return SFrame{TruncToSample(d.left * dryGain + x.left * mixLevel),
+                          TruncToSample(d.right * dryGain + x.right * mixLevel)};
+        },
+        [&](std::uint32_t first, std::uint32_t n, const SHeldFrames& held, SPiece& x) {
+            held_kernels::MixWithFrames(held, first, n, dryGain, mixLevel, x.left, x.right);
+        });
 }
 
 // Voice changer: the pitch-shifted signal alone, same length as the input.
@@ -527,8 +570,9 @@ int RunVoiceChanger(CEffectEngine& engine, const std::string& source, const SEff
         return code;
 
     const CPitchShifter shifter(format.nSamplesPerSec, segmentMs, crossfadeMs, ratio);
-    return RunShifter(engine, frames, progress, shifter, false,
-                      [](std::uint32_t, const SFrame& x, auto&&) { return x; });
+    return RunShifter(
+        engine, frames, progress, shifter, false, [](std::uint32_t, const SFrame& x, auto&&) { return x; },
+        [](std::uint32_t, std::uint32_t, const SHeldFrames&, SPiece&) {});
 }
 
 // Vibrato: each frame is read at a position swinging sinusoidally around

@@ -1,0 +1,179 @@
+#include "effects/HeldKernels.h"
+
+#include "effects/EffectMath.h"
+
+#include <immintrin.h>
+
+#include <limits>
+
+// Built with -ffp-contract=off like the rest of the effects: the vector
+// code below spells out every multiply and add, and no target it is built
+// for fuses them.
+
+namespace held_kernels {
+namespace {
+
+using effect_math::TruncToSample;
+
+bool g_bVector = __builtin_cpu_supports("avx2");
+
+inline SFrame HeldRead(const SHeldFrames& held, std::int64_t index)
+{
+    const std::int64_t k = index > held.begin ? index - held.begin : 0;
+    return {held.left[k], held.right[k]};
+}
+
+inline SFrame HeldReadAt(const SHeldFrames& held, double position)
+{
+    const SSourcePosition at = SplitSourcePosition(position);
+    return InterpolateFrames(HeldRead(held, at.index), HeldRead(held, at.next), at.fraction);
+}
+
+inline SFrame Crossfaded(const SFrame& n, const SFrame& o, double t)
+{
+    return {static_cast<std::int32_t>((1 - t) * n.left + t * o.left),
+            static_cast<std::int32_t>((1 - t) * n.right + t * o.right)};
+}
+
+void ShiftedFramesPlain(const SHeldFrames& held, const double* posNew, const double* posOld, const double* w,
+                        std::uint32_t n, std::int32_t* outL, std::int32_t* outR)
+{
+    for (std::uint32_t t = 0; t < n; ++t) {
+        const SFrame f = Crossfaded(HeldReadAt(held, posNew[t]), HeldReadAt(held, posOld[t]), w[t]);
+        outL[t] = f.left;
+        outR[t] = f.right;
+    }
+}
+
+void MixWithFramesPlain(const SHeldFrames& held, std::int64_t first, std::uint32_t n, double dry, double mix,
+                        std::int32_t* xL, std::int32_t* xR)
+{
+    for (std::uint32_t t = 0; t < n; ++t) {
+        const SFrame d = HeldRead(held, first + t);
+        xL[t] = TruncToSample(d.left * dry + xL[t] * mix);
+        xR[t] = TruncToSample(d.right * dry + xR[t] * mix);
+    }
+}
+
+// The index into the held arrays of each of four frame indices, as
+// HeldRead takes it: index - begin, or 0 for indices at or before begin.
+__attribute__((target("avx2"))) inline __m256i HeldOffsets(__m128i index, __m256i begin)
+{
+    const __m256i k = _mm256_sub_epi64(_mm256_cvtepi32_epi64(index), begin);
+    return _mm256_and_si256(k, _mm256_cmpgt_epi64(k, _mm256_setzero_si256()));
+}
+
+// HeldReadAt for four positions.
+__attribute__((target("avx2"))) inline void ReadAt4(const SHeldFrames& held, __m256i begin, __m256d position,
+                                                     __m256d& left, __m256d& right)
+{
+    const __m256d lo = _mm256_set1_pd(std::numeric_limits<std::int32_t>::min());
+    const __m256d hi = _mm256_set1_pd(std::numeric_limits<std::int32_t>::max());
+    // !(x >= lo) takes lo (NaN included), then x > hi takes hi.
+    __m256d x = _mm256_blendv_pd(lo, position, _mm256_cmp_pd(position, lo, _CMP_GE_OQ));
+    x = _mm256_blendv_pd(x, hi, _mm256_cmp_pd(x, hi, _CMP_GT_OQ));
+    const __m128i a = _mm256_cvttpd_epi32(x);
+    // a + 1, but a itself at the largest index.
+    const __m128i next = _mm_add_epi32(_mm_add_epi32(a, _mm_set1_epi32(1)),
+                                       _mm_cmpeq_epi32(a, _mm_set1_epi32(std::numeric_limits<std::int32_t>::max())));
+    const __m256d fraction = _mm256_sub_pd(x, _mm256_cvtepi32_pd(a));
+    const __m256i k0 = HeldOffsets(a, begin);
+    const __m256i k1 = HeldOffsets(next, begin);
+    const auto* l = reinterpret_cast<const int*>(held.left);
+    const auto* r = reinterpret_cast<const int*>(held.right);
+    const __m256d l0 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(l, k0, 4));
+    const __m256d l1 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(l, k1, 4));
+    const __m256d r0 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k0, 4));
+    const __m256d r1 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k1, 4));
+    const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), fraction);
+    // (1 - fraction) f0 + fraction f1, truncated, as InterpolateFrames.
+    left = _mm256_cvtepi32_pd(
+        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, l0), _mm256_mul_pd(fraction, l1))));
+    right = _mm256_cvtepi32_pd(
+        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, r0), _mm256_mul_pd(fraction, r1))));
+}
+
+__attribute__((target("avx2"))) void ShiftedFramesAvx2(const SHeldFrames& held, const double* posNew,
+                                                       const double* posOld, const double* w, std::uint32_t n,
+                                                       std::int32_t* outL, std::int32_t* outR)
+{
+    const __m256i begin = _mm256_set1_epi64x(held.begin);
+    const __m256d one = _mm256_set1_pd(1.0);
+    std::uint32_t t = 0;
+    for (; t + 4 <= n; t += 4) {
+        __m256d nl, nr, ol, orr;
+        ReadAt4(held, begin, _mm256_loadu_pd(posNew + t), nl, nr);
+        ReadAt4(held, begin, _mm256_loadu_pd(posOld + t), ol, orr);
+        const __m256d tw = _mm256_loadu_pd(w + t);
+        const __m256d rest = _mm256_sub_pd(one, tw);
+        const __m128i l = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, nl), _mm256_mul_pd(tw, ol)));
+        const __m128i r = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, nr), _mm256_mul_pd(tw, orr)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outL + t), l);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outR + t), r);
+    }
+    ShiftedFramesPlain(held, posNew + t, posOld + t, w + t, n - t, outL + t, outR + t);
+}
+
+// TruncToSample of four values.
+__attribute__((target("avx2"))) inline __m128i TruncToSample4(__m256d v)
+{
+    const __m256d lo = _mm256_set1_pd(-32768.0), hi = _mm256_set1_pd(32767.0);
+    __m256d c = _mm256_blendv_pd(v, lo, _mm256_cmp_pd(v, lo, _CMP_LT_OQ));
+    c = _mm256_blendv_pd(c, hi, _mm256_cmp_pd(c, hi, _CMP_GT_OQ));
+    c = _mm256_and_pd(c, _mm256_cmp_pd(v, v, _CMP_EQ_OQ)); // NaN gives +0
+    return _mm256_cvttpd_epi32(c);
+}
+
+__attribute__((target("avx2"))) void MixWithFramesAvx2(const SHeldFrames& held, std::int64_t first,
+                                                       std::uint32_t n, double dry, double mix,
+                                                       std::int32_t* xL, std::int32_t* xR)
+{
+    // Frames before the oldest held read that one: only the contiguous
+    // part goes four at a time.
+    std::uint32_t t = 0;
+    if (first < held.begin) {
+        const std::uint32_t before =
+            static_cast<std::uint32_t>(std::min<std::int64_t>(held.begin - first, n));
+        MixWithFramesPlain(held, first, before, dry, mix, xL, xR);
+        t = before;
+    }
+    const __m256d vd = _mm256_set1_pd(dry), vm = _mm256_set1_pd(mix);
+    for (; t + 4 <= n; t += 4) {
+        const std::int64_t k = first + t - held.begin;
+        const __m256d dl = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(held.left + k)));
+        const __m256d dr = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(held.right + k)));
+        const __m256d xl = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(xL + t)));
+        const __m256d xr = _mm256_cvtepi32_pd(_mm_loadu_si128(reinterpret_cast<const __m128i*>(xR + t)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(xL + t),
+                         TruncToSample4(_mm256_add_pd(_mm256_mul_pd(dl, vd), _mm256_mul_pd(xl, vm))));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(xR + t),
+                         TruncToSample4(_mm256_add_pd(_mm256_mul_pd(dr, vd), _mm256_mul_pd(xr, vm))));
+    }
+    MixWithFramesPlain(held, first + t, n - t, dry, mix, xL + t, xR + t);
+}
+
+} // namespace
+
+void ShiftedFrames(const SHeldFrames& held, const double* posNew, const double* posOld, const double* w,
+                   std::uint32_t n, std::int32_t* outL, std::int32_t* outR)
+{
+    if (g_bVector)
+        ShiftedFramesAvx2(held, posNew, posOld, w, n, outL, outR);
+    else
+        ShiftedFramesPlain(held, posNew, posOld, w, n, outL, outR);
+}
+
+void MixWithFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n, double dry, double mix,
+                   std::int32_t* xL, std::int32_t* xR)
+{
+    if (g_bVector)
+        MixWithFramesAvx2(held, first, n, dry, mix, xL, xR);
+    else
+        MixWithFramesPlain(held, first, n, dry, mix, xL, xR);
+}
+
+bool UsesVectorUnits() { return g_bVector; }
+
+void UseVectorUnits(bool on) { g_bVector = on && __builtin_cpu_supports("avx2"); }
+
+} // namespace held_kernels
