@@ -395,7 +395,7 @@ struct CStagedWaveSave::SImpl {
 CStagedWaveSave::CStagedWaveSave() : m_p(std::make_unique<SImpl>()) {}
 CStagedWaveSave::~CStagedWaveSave() = default;
 
-bool CStagedWaveSave::Begin(const std::string& path, CWaveData& wave, SReason& error)
+bool CStagedWaveSave::Begin(const std::string& path, CWaveData& wave, SReason& error, bool bWithData)
 {
     if (wave.m_dwDataSize > UINT32_MAX - 36) {
         error = FileReason(EReason::AudioTooLongForWav, path);
@@ -407,38 +407,38 @@ bool CStagedWaveSave::Begin(const std::string& path, CWaveData& wave, SReason& e
         return false;
     }
     m_p->dataSize = wave.m_dwDataSize;
+    if (!bWithData) {
+        unsigned char header[kSavedHeaderBytes];
+        SavedHeader(wave, header);
+        return WriteRange(header, 0, sizeof header, error);
+    }
     // Not flushed yet: the file is the change's source first.
     return WriteWave(m_p->save.GetTempPath(), path, wave, error, false);
 }
 
-const std::string& CStagedWaveSave::GetStagedPath() const { return m_p->save.GetTempPath(); }
-
-bool CStagedWaveSave::Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_t bytes, SReason& error)
+bool CStagedWaveSave::WriteData(const std::uint8_t* data, std::uint32_t start, std::uint32_t bytes, SReason& error)
 {
-    const std::string& file = m_p->save.GetTempPath();
-    if (wave.m_dwDataSize != m_p->dataSize) {
-        m_p->dataSize = wave.m_dwDataSize;
-        return WriteWave(file, m_p->target, wave, error, true);
-    }
-    start = std::min(start, wave.m_dwDataSize);
-    bytes = std::min(bytes, wave.m_dwDataSize - start);
-    if (bytes == 0)
-        return true;
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC);
+    start = std::min(start, m_p->dataSize);
+    bytes = std::min(bytes, m_p->dataSize - start);
+    return bytes == 0 || WriteRange(data + start, kSavedHeaderBytes + std::uint64_t{start}, bytes, error);
+}
+
+bool CStagedWaveSave::WriteRange(const std::uint8_t* p, std::uint64_t offset, std::uint64_t bytes, SReason& error)
+{
+    const int fd = ::open(m_p->save.GetTempPath().c_str(), O_WRONLY | O_CLOEXEC);
     if (fd < 0) {
         error = FileReason(EReason::FileWrite, m_p->target, errno);
         return false;
     }
-    const std::uint8_t* p = wave.LockData();
-    bool ok = p != nullptr;
-    int err = 0;
     // Written 8 MiB at a time, each handed to the disk at once, so that
     // the commit's flush finds little left.
     constexpr std::uint64_t kPieceBytes = 8u << 20;
+    bool ok = true;
+    int err = 0;
     for (std::uint64_t done = 0; ok && done < bytes;) {
         const std::uint64_t piece = std::min<std::uint64_t>(bytes - done, kPieceBytes);
-        const off_t at = static_cast<off_t>(kSavedHeaderBytes + start + done);
-        const ssize_t n = ::pwrite(fd, p + start + done, piece, at);
+        const auto at = static_cast<off_t>(offset + done);
+        const ssize_t n = ::pwrite(fd, p + done, piece, at);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
@@ -446,16 +446,37 @@ bool CStagedWaveSave::Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_
             err = n < 0 ? errno : EIO;
         } else {
             (void)::sync_file_range(fd, at, n, SYNC_FILE_RANGE_WRITE);
+            done += static_cast<std::uint64_t>(n);
         }
-        done += n > 0 ? static_cast<std::uint64_t>(n) : 0;
     }
-    wave.UnlockData();
     if (::close(fd) != 0 && ok) {
         ok = false;
         err = errno;
     }
     if (!ok)
         error = FileReason(EReason::FileWrite, m_p->target, err);
+    return ok;
+}
+
+const std::string& CStagedWaveSave::GetStagedPath() const { return m_p->save.GetTempPath(); }
+
+bool CStagedWaveSave::Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_t bytes, SReason& error)
+{
+    if (wave.m_dwDataSize != m_p->dataSize) {
+        m_p->dataSize = wave.m_dwDataSize;
+        return WriteWave(m_p->save.GetTempPath(), m_p->target, wave, error, true);
+    }
+    start = std::min(start, wave.m_dwDataSize);
+    bytes = std::min(bytes, wave.m_dwDataSize - start);
+    if (bytes == 0)
+        return true;
+    const std::uint8_t* p = wave.LockData();
+    if (!p) {
+        error = FileReason(EReason::FileWrite, m_p->target, 0);
+        return false;
+    }
+    const bool ok = WriteData(p, start, bytes, error);
+    wave.UnlockData();
     return ok;
 }
 

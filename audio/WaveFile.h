@@ -84,9 +84,10 @@ public:
     CStagedWaveSave(const CStagedWaveSave&) = delete;
     CStagedWaveSave& operator=(const CStagedWaveSave&) = delete;
 
-    // Writes `wave` to the temporary file. False with `error` set as
-    // SaveWaveFile sets it.
-    bool Begin(const std::string& path, CWaveData& wave, SReason& error);
+    // Writes `wave` to the temporary file, or with `bWithData` false only
+    // its header, the data to follow through WriteData or Rewrite. False
+    // with `error` set as SaveWaveFile sets it.
+    bool Begin(const std::string& path, CWaveData& wave, SReason& error, bool bWithData = true);
     // The temporary file: the audio as it was at Begin, in the save's layout.
     const std::string& GetStagedPath() const;
     // Writes data bytes [start, start + bytes) of `wave` (clipped to its
@@ -94,10 +95,18 @@ public:
     // has changed since Begin, writes the whole file again. False with
     // `error` set (FileWrite with the target) when a write fails.
     bool Rewrite(CWaveData& wave, std::uint32_t start, std::uint32_t bytes, SReason& error);
+    // Writes bytes [start, start + bytes) of `data`, the whole data of the
+    // audio as Begin saw its size (clipped to it), into the temporary file,
+    // handing them to the disk as it goes. For writing the parts of a
+    // change that are final while the change still runs: `data` is read
+    // only here. False with `error` set (FileWrite with the target).
+    bool WriteData(const std::uint8_t* data, std::uint32_t start, std::uint32_t bytes, SReason& error);
     // Flushes the temporary file and renames it over the target.
     bool Commit(SReason& error);
 
 private:
+    bool WriteRange(const std::uint8_t* p, std::uint64_t offset, std::uint64_t bytes, SReason& error);
+
     struct SImpl;
     std::unique_ptr<SImpl> m_p;
 };

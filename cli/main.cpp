@@ -29,8 +29,13 @@
 #include <map>
 
 #include <cstdint>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <vector>
@@ -420,6 +425,107 @@ int Delete(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+// Holds the document's block locked (so its address stays) until Release.
+class CDataLock {
+public:
+    explicit CDataLock(COndrelDoc& doc) : m_doc(doc), m_p(doc.LockData()) {}
+    ~CDataLock() { Release(); }
+    CDataLock(const CDataLock&) = delete;
+    CDataLock& operator=(const CDataLock&) = delete;
+    const std::uint8_t* Get() const { return m_p; }
+    void Release()
+    {
+        if (m_p)
+            m_doc.UnlockData();
+        m_p = nullptr;
+    }
+
+private:
+    COndrelDoc& m_doc;
+    const std::uint8_t* m_p;
+};
+
+// Runs an effect at once and, at each of its progress reports, has the
+// data bytes it has finished (`finished(done)` of them from the start)
+// written into the output's temporary file, a few MiB at a time, by a
+// thread of its own, which hands them to the disk: the writing overlaps the
+// computing. A failed write stops the run; Ok and GetError tell.
+class CWritingRunner : public CEffectRunner, private CEffectProgress {
+public:
+    CWritingRunner(CStagedWaveSave& out, const std::uint8_t* data,
+                   std::function<std::uint64_t(std::uint32_t)> finished)
+        : m_out(out), m_data(data), m_finished(std::move(finished))
+    {
+    }
+
+    int Run(const std::function<int(CEffectProgress*)>& work, std::uint32_t) override
+    {
+        std::thread writer([this] { Write(); });
+        const int result = work(this);
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bDone = true;
+        }
+        m_wake.notify_one();
+        writer.join();
+        return result;
+    }
+
+    bool Ok() const { return m_ok; }
+    const SReason& GetError() const { return m_error; }
+    // The data bytes from the start that are in the file (once Run has
+    // returned).
+    std::uint64_t Written() const { return m_written; }
+
+private:
+    static constexpr std::uint64_t kStepBytes = 8u << 20;
+
+    bool Continue(std::uint32_t done, std::uint32_t) override
+    {
+        const std::uint64_t upTo = std::min<std::uint64_t>(m_finished(done), UINT32_MAX);
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_data && upTo >= m_posted + kStepBytes) {
+            m_posted = upTo;
+            m_wake.notify_one();
+        }
+        return m_ok;
+    }
+
+    // The writer: writes what is posted until the run is over.
+    void Write()
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [this] { return m_bDone || m_posted > m_written; });
+            if (m_posted <= m_written || !m_ok)
+                return;
+            const std::uint64_t from = m_written, to = m_posted;
+            lock.unlock();
+            SReason error;
+            const bool ok = m_out.WriteData(m_data, static_cast<std::uint32_t>(from),
+                                            static_cast<std::uint32_t>(to - from), error);
+            lock.lock();
+            if (!ok) {
+                m_error = error;
+                m_ok = false;
+                return;
+            }
+            m_written = to;
+        }
+    }
+
+    CStagedWaveSave& m_out;
+    const std::uint8_t* m_data;
+    std::function<std::uint64_t(std::uint32_t)> m_finished;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::uint64_t m_posted = 0;  // finished bytes handed to the writer
+    std::uint64_t m_written = 0; // bytes in the file
+    bool m_bDone = false;
+    std::atomic<bool> m_ok{true};
+    SReason m_error;
+};
+
 // Runs one of the effect commands as the menu does, with the dialog's values
 // taken from the options and checked by the dialog's own rules.
 int Apply(const std::vector<std::string>& args)
@@ -482,22 +588,32 @@ int Apply(const std::vector<std::string>& args)
     // The tool keeps no undo copy, so the effect's source is a file that
     // holds the audio as it is, in the save's layout: IN itself when it is
     // already laid out so (a plain 8/16-bit file with nothing else in it),
-    // the output is then written once, after the run; otherwise the
-    // output's temporary file, written first with the audio as it is, of
-    // which only the window's bytes are written again after the run.
+    // the output is then written once, as the run finishes its bytes;
+    // otherwise the output's temporary file, written first with the audio
+    // as it is, of which only the window's bytes are written again after
+    // the run.
     const bool inIsTheSource = doc.GetLoadedEncoding() == EWaveEncoding::Pcm &&
                                IsInSavedLayout(parsed->files[0], doc.m_wave);
     CStagedWaveSave out;
     SReason saveError;
-    if (inIsTheSource) {
-        doc.UseStagedSource(parsed->files[0]);
-    } else {
-        if (!out.Begin(parsed->files[1], doc.m_wave, saveError))
-            return Fail(saveError);
-        doc.UseStagedSource(out.GetStagedPath());
-    }
+    if (!out.Begin(parsed->files[1], doc.m_wave, saveError, !inIsTheSource))
+        return Fail(saveError);
+    doc.UseStagedSource(inIsTheSource ? parsed->files[0] : out.GetStagedPath());
 
-    CDirectRunner runner;
+    // With IN as the source, the output's bytes that are final go out while
+    // the effect still runs, so that the disk writes them meanwhile: the
+    // engine's effects finish the file's frames in order, the sine the
+    // window's; reverse finishes its frames only at its end.
+    const SEffectWindow window = EffectWindow(doc, start, length);
+    const WAVEFORMATEX& shape = *doc.m_wave.m_pFormat;
+    const std::uint32_t bpf = (shape.wBitsPerSample / 8u) * shape.nChannels;
+    std::function<std::uint64_t(std::uint32_t)> finished = [](std::uint32_t) { return std::uint64_t{0}; };
+    if (inIsTheSource && effect == "sine")
+        finished = [&](std::uint32_t done) { return window.start + std::uint64_t{done} * bpf; };
+    else if (inIsTheSource && effect != "reverse")
+        finished = [&](std::uint32_t done) { return std::uint64_t{done} * bpf; };
+    CDataLock data(doc);
+    CWritingRunner runner(out, data.Get(), finished);
     EApplyResult result;
     if (effect == "reverse") {
         result = ReverseSelection(doc, start, length, runner);
@@ -555,22 +671,25 @@ int Apply(const std::vector<std::string>& args)
             return refuse(RangeMessage(0, maxAmplitude));
         result = GenerateSineWave(doc, start, length, p, runner);
     }
+    // A write that failed stopped the run.
+    if (!runner.Ok())
+        return Fail(runner.GetError());
     if (result != EApplyResult::Applied)
         return Fail(doc.GetError());
+    data.Release();
+    std::uint64_t from, to;
     if (inIsTheSource) {
-        if (!doc.SaveWaveFile(parsed->files[1]))
-            return Fail(doc.GetError());
-        return kExitOk;
+        // What did not go out during the run.
+        from = runner.Written();
+        to = doc.GetDataSize();
+    } else {
+        // The frames stored are those whose first byte lies in the window.
+        from = bpf ? window.start / bpf * std::uint64_t{bpf} : 0;
+        to = bpf ? (window.start + std::uint64_t{window.frames} * bpf + bpf - 1) / bpf * bpf : doc.GetDataSize();
     }
-    // The frames stored are those whose first byte lies in the window.
-    const SEffectWindow window = EffectWindow(doc, start, length);
-    const WAVEFORMATEX& shape = *doc.m_wave.m_pFormat;
-    const std::uint32_t bpf = (shape.wBitsPerSample / 8u) * shape.nChannels;
-    const std::uint64_t from = bpf ? window.start / bpf * std::uint64_t{bpf} : 0;
-    const std::uint64_t to =
-        bpf ? (window.start + std::uint64_t{window.frames} * bpf + bpf - 1) / bpf * bpf : doc.GetDataSize();
-    if (!out.Rewrite(doc.m_wave, static_cast<std::uint32_t>(from),
-                     static_cast<std::uint32_t>(std::min<std::uint64_t>(to - from, UINT32_MAX)), saveError) ||
+    if (!out.Rewrite(doc.m_wave, static_cast<std::uint32_t>(std::min<std::uint64_t>(from, UINT32_MAX)),
+                     static_cast<std::uint32_t>(std::min<std::uint64_t>(to > from ? to - from : 0, UINT32_MAX)),
+                     saveError) ||
         !out.Commit(saveError))
         return Fail(saveError);
     return kExitOk;

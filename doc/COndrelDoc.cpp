@@ -204,22 +204,44 @@ long double SinePhase(std::uint32_t i, double frequency, std::uint32_t rate)
 }
 
 // trunc(offset + sign x amplitude x sin(x)), with x and the sine in extended
-// precision. The extended sine is slow; the double one is close enough to
-// decide the truncation whenever the value is clearly away from an integer
-// (the bound below covers the rounding of x to double, the double sine's
-// error and the products), so the extended sine is only worked out for the
-// rare values near an integer. The result is the same either way.
-std::int64_t SineValue(long double x, double amplitude, int offset, int sign)
+// precision, worked out for frames first .. first + frames - 1 and handed to
+// store(value). The extended sine is slow; the double one is close enough
+// to decide the truncation whenever the value is clearly away from an
+// integer (the bound below covers the rounding of x to double, the double
+// sine's error and the products), so the extended sine is only worked out
+// for the rare values near an integer. The result is the same either way.
+//
+// The double x of the quick test is i x (2 pi f / rate) in double: within
+// about two units in the last place of x (the step's rounding and the
+// product's; x's own roundings are in extended precision), where the
+// bound allows eight. |x| grows with the frame index, so the bound of the
+// last frame, the largest, serves the whole stretch.
+template <class StoreFn>
+inline void SineValues(std::uint32_t first, std::uint32_t frames, double frequency, std::uint32_t rate,
+                       double amplitude, int offset, int sign, StoreFn&& store)
 {
-    const double xd = static_cast<double>(x);
-    if (std::isfinite(xd) && std::isfinite(amplitude) && std::fabs(amplitude) < 1e9 && std::fabs(xd) < 1e12) {
-        const double vd = offset + sign * (amplitude * std::sin(xd));
-        const double bound = (std::fabs(amplitude) * (std::fabs(xd) + 4.0) + 256.0) * 0x1p-50;
-        if (std::fabs(vd - std::nearbyint(vd)) > bound)
-            return static_cast<std::int64_t>(vd);
+    if (frames == 0)
+        return;
+    const bool usable = std::isfinite(amplitude) && std::fabs(amplitude) < 1e9;
+    const double widest = std::fabs(static_cast<double>(SinePhase(first + frames - 1, frequency, rate)));
+    const double bound = (std::fabs(amplitude) * (widest + 4.0) + 256.0) * 0x1p-50;
+    const double step = static_cast<double>((static_cast<long double>(frequency) * 6.283185307179586) / rate);
+    const bool bounded = usable && std::isfinite(bound) && std::isfinite(step);
+    for (std::uint32_t i = first; i < first + frames; ++i) {
+        const double xd = static_cast<double>(i) * step;
+        if (bounded && std::fabs(xd) < 1e12) {
+            const double vd = offset + sign * (amplitude * std::sin(xd));
+            // The nearest integer of vd (|vd| < 2^51 here), as nearbyint
+            // gives it in the default rounding.
+            const double nearest = (vd + 0x1.8p52) - 0x1.8p52;
+            if (std::fabs(vd - nearest) > bound) {
+                store(static_cast<std::int64_t>(vd));
+                continue;
+            }
+        }
+        const long double s = amplitude * std::sin(SinePhase(i, frequency, rate));
+        store(TruncateToInteger(sign > 0 ? offset + s : offset - s));
     }
-    const long double s = amplitude * std::sin(x);
-    return TruncateToInteger(sign > 0 ? offset + s : offset - s);
 }
 } // namespace
 
@@ -237,28 +259,30 @@ void COndrelDoc::WriteSine8From(std::uint8_t* dest, std::uint32_t first, std::ui
                                 double amplitude)
 {
     const WAVEFORMATEX& f = *m_wave.m_pFormat;
-    for (std::uint32_t i = first; i < first + frames; ++i) {
-        auto v = static_cast<std::uint8_t>(SineValue(SinePhase(i, frequency, f.nSamplesPerSec), amplitude, 127, -1));
+    const bool stereo = f.nChannels == 2;
+    SineValues(first, frames, frequency, f.nSamplesPerSec, amplitude, 127, -1, [&](std::int64_t value) {
+        const auto v = static_cast<std::uint8_t>(value);
         *dest++ = v;
-        if (f.nChannels == 2)
+        if (stereo)
             *dest++ = v;
-    }
+    });
 }
 
 void COndrelDoc::WriteSine16From(std::uint8_t* dest, std::uint32_t first, std::uint32_t frames, double frequency,
                                  double amplitude)
 {
     const WAVEFORMATEX& f = *m_wave.m_pFormat;
-    for (std::uint32_t i = first; i < first + frames; ++i) {
-        auto v = static_cast<std::uint16_t>(SineValue(SinePhase(i, frequency, f.nSamplesPerSec), amplitude, 0, 1));
+    const bool stereo = f.nChannels == 2;
+    SineValues(first, frames, frequency, f.nSamplesPerSec, amplitude, 0, 1, [&](std::int64_t value) {
+        const auto v = static_cast<std::uint16_t>(value);
         const unsigned char le[2] = {static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8)};
         std::memcpy(dest, le, 2);
         dest += 2;
-        if (f.nChannels == 2) {
+        if (stereo) {
             std::memcpy(dest, le, 2);
             dest += 2;
         }
-    }
+    });
 }
 
 namespace {

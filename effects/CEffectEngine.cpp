@@ -129,13 +129,14 @@ struct CEffectEngine::SImpl {
     void DecodeHalf(std::uint32_t half, std::int64_t at);
 };
 
-void CEffectEngine::SImpl::DecodeHalf(std::uint32_t half, std::int64_t at)
+namespace {
+// The ring's bytes of n frames of `shape` decoded into l and r. Built for
+// the plain instruction set and for AVX2, picked when the program starts.
+__attribute__((target_clones("avx2", "default"))) void DecodeFrames(EShape shape, const std::uint8_t* p,
+                                                                   std::int32_t* l, std::int32_t* r,
+                                                                   std::int64_t n)
 {
-    const std::uint8_t* p = ring + std::size_t{half} * kRingHalfBytes;
-    std::int32_t* l = decodedLeft + at;
-    std::int32_t* r = decodedRight + at;
-    const std::int64_t n = framesPerHalf;
-    switch (sourceShape) {
+    switch (shape) {
     case EShape::Stereo16:
         for (std::int64_t k = 0; k < n; ++k) {
             l[k] = LeS16(p + 4 * k);
@@ -159,6 +160,13 @@ void CEffectEngine::SImpl::DecodeHalf(std::uint32_t half, std::int64_t at)
     case EShape::Unsupported:
         break;
     }
+}
+} // namespace
+
+void CEffectEngine::SImpl::DecodeHalf(std::uint32_t half, std::int64_t at)
+{
+    DecodeFrames(sourceShape, ring + std::size_t{half} * kRingHalfBytes, decodedLeft + at, decodedRight + at,
+                 framesPerHalf);
 }
 
 void CEffectEngine::SImpl::LoadUpTo(std::int64_t index)
@@ -482,20 +490,15 @@ void CEffectEngine::WriteTargetFrames(const std::int32_t* left, const std::int32
     m_nWritten += count;
 }
 
-void CEffectEngine::StoreTargetFrames(std::uint64_t p0, const std::int32_t* left, const std::int32_t* right,
-                                      std::uint32_t count) const
+namespace {
+// Frames k0 .. k1 - 1 of left and right, clamped to 16 bits, stored in the
+// target's shape at out. Built like DecodeFrames.
+__attribute__((target_clones("avx2", "default"))) void StoreFrames(EShape shape, std::uint8_t* out,
+                                                                  const std::int32_t* left,
+                                                                  const std::int32_t* right, std::size_t k0,
+                                                                  std::size_t k1)
 {
-    const SImpl& s = *m_p;
-    if (s.targetShape == EShape::Unsupported)
-        return;
-    const std::uint64_t from = std::max(p0, StoredBegin());
-    const std::uint64_t to = std::min(p0 + count, StoredEnd());
-    if (from >= to)
-        return;
-    const std::size_t k0 = static_cast<std::size_t>(from - p0);
-    const std::size_t k1 = static_cast<std::size_t>(to - p0);
-    std::uint8_t* out = s.dest + p0 * s.targetAlign;
-    switch (s.targetShape) {
+    switch (shape) {
     case EShape::Stereo16:
         for (std::size_t k = k0; k < k1; ++k) {
             PutLe16(out + 4 * k, Clamp16(left[k]));
@@ -519,6 +522,22 @@ void CEffectEngine::StoreTargetFrames(std::uint64_t p0, const std::int32_t* left
     case EShape::Unsupported:
         break;
     }
+}
+} // namespace
+
+void CEffectEngine::StoreTargetFrames(std::uint64_t p0, const std::int32_t* left, const std::int32_t* right,
+                                      std::uint32_t count) const
+{
+    const SImpl& s = *m_p;
+    if (s.targetShape == EShape::Unsupported)
+        return;
+    const std::uint64_t from = std::max(p0, StoredBegin());
+    const std::uint64_t to = std::min(p0 + count, StoredEnd());
+    if (from >= to)
+        return;
+    const std::size_t k0 = static_cast<std::size_t>(from - p0);
+    const std::size_t k1 = static_cast<std::size_t>(to - p0);
+    StoreFrames(s.targetShape, s.dest + p0 * s.targetAlign, left, right, k0, k1);
 }
 
 std::uint32_t CEffectEngine::SourceFrames() const

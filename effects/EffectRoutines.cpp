@@ -456,6 +456,22 @@ void EchoPiece(const SHeldFrames& held, std::int64_t from, std::uint32_t n, std:
         out.right[t] = ClampToInt(accR[t] >> 8);
     }
 }
+// The pieces with each width of sum, built for the plain instruction set
+// and for AVX2 (picked when the program starts): the same loops, whose
+// 32-bit multiplies only AVX2 has in the vector units.
+__attribute__((target_clones("avx2", "default"), flatten)) void EchoPieceNarrow(
+    const SHeldFrames& held, std::int64_t from, std::uint32_t n, std::int64_t dry, int count,
+    const std::int64_t* gains, const std::int64_t* offsets, SPiece& out)
+{
+    EchoPiece<std::int32_t>(held, from, n, dry, count, gains, offsets, out);
+}
+
+__attribute__((target_clones("avx2", "default"), flatten)) void EchoPieceWide(
+    const SHeldFrames& held, std::int64_t from, std::uint32_t n, std::int64_t dry, int count,
+    const std::int64_t* gains, const std::int64_t* offsets, SPiece& out)
+{
+    EchoPiece<std::int64_t>(held, from, n, dry, count, gains, offsets, out);
+}
 } // namespace
 
 int RunEcho(CEffectEngine& engine, const std::string& source, const SEffectTarget& target,
@@ -525,9 +541,9 @@ int RunEcho(CEffectEngine& engine, const std::string& source, const SEffectTarge
             const SHeldFrames held = reader.Held();
             ComputeShared(team, engine, first, last, [&](std::uint32_t at, std::uint32_t n, SPiece& piece) {
                 if (narrow)
-                    EchoPiece<std::int32_t>(held, at, n, dry, count, gains, offsets, piece);
+                    EchoPieceNarrow(held, at, n, dry, count, gains, offsets, piece);
                 else
-                    EchoPiece<std::int64_t>(held, at, n, dry, count, gains, offsets, piece);
+                    EchoPieceWide(held, at, n, dry, count, gains, offsets, piece);
             });
             engine.SkipTargetFrames(until - last);
             i = until;

@@ -535,6 +535,43 @@ TEST(Cli, ApplyGivesTheSameBytesFromAPlainFileAndAStagedOne)
     EXPECT_FALSE(std::filesystem::exists(dir / "cache/ondrel"));
 }
 
+// From a plain file the output's finished bytes are written while the
+// effect runs, a few MiB at a time: the same bytes as from a staged source,
+// the window anywhere; a write that fails stops the run and leaves OUT.
+TEST(Cli, ApplyWritesItsOutputWhileItRuns)
+{
+    CTempDir dir;
+    setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
+    const PcmFormat f{2, 44100, 16};
+    const Bytes data = Ramp(4 * 6000000); // 24 MB
+    WriteAll(dir / "plain.wav", SimpleWave(f, data));
+    Bytes chunks;
+    PutChunk(chunks, "fmt ", FmtBody(f));
+    PutChunk(chunks, "LIST", OddListBody());
+    PutChunk(chunks, "data", data);
+    WriteAll(dir / "listed.wav", RiffWave(chunks));
+    for (const char* apply : {"apply echo", "apply sine --start 8000000 --length 12000000",
+                              "apply tremolo --start 40 --length 4000000", "apply reverse --start 4 --length 20000000"}) {
+        SCOPED_TRACE(apply);
+        ASSERT_EQ(RunCli(dir, std::string(apply) + " " + Q(dir / "plain.wav") + " " + Q(dir / "a.wav")).exit, 0);
+        ASSERT_EQ(RunCli(dir, std::string(apply) + " " + Q(dir / "listed.wav") + " " + Q(dir / "b.wav")).exit, 0);
+        EXPECT_TRUE(ReadAll(dir / "a.wav") == ReadAll(dir / "b.wav"));
+    }
+
+    // At most 10 MiB a file: the second piece cannot be written.
+    const Bytes old = ReadAll(dir / "a.wav");
+    const std::string cmd = "trap '' XFSZ; ulimit -f 10240; '" + std::string(ONDREL_CLI_PATH) + "' apply echo " +
+                            Q(dir / "plain.wav") + " " + Q(dir / "a.wav") + " 2>'" + (dir / "err") + "'";
+    const int status = std::system(cmd.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const Bytes err = ReadAll(dir / "err");
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << std::string(err.begin(), err.end());
+    std::filesystem::remove(dir / "err");
+    EXPECT_TRUE(ReadAll(dir / "a.wav") == old);
+    EXPECT_EQ(dir.List(), (std::vector<std::string>{"a.wav", "b.wav", "listed.wav", "plain.wav"}));
+}
+
 TEST(Cli, ApplyAndPrintTakeTimes)
 {
     CTempDir dir;
