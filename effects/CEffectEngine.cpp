@@ -315,13 +315,17 @@ int CEffectEngine::OpenEffectSource(const std::string& path, SSourceFormat& form
     s.framesPerHalf = kRingHalfBytes / s.sourceAlign;
     const bool stereo = found.nChannels == 2;
     const std::size_t held = static_cast<std::size_t>(2 * s.framesPerHalf);
-    s.decoded.reset(new (std::nothrow) std::int32_t[stereo ? 2 * held : held]);
+    // Each channel has kHeldPadding values after its frames, so that block
+    // code may load a few values past the newest frame held (and not use
+    // them).
+    const std::size_t span = held + kHeldPadding;
+    s.decoded.reset(new (std::nothrow) std::int32_t[stereo ? 2 * span : span]());
     if (!s.decoded) {
         s.Close();
         return kEngineNoMemory;
     }
     s.decodedLeft = s.decoded.get();
-    s.decodedRight = stereo ? s.decodedLeft + held : s.decodedLeft;
+    s.decodedRight = stereo ? s.decodedLeft + span : s.decodedLeft;
     // Before the first frame the ring holds silence, then the first half.
     std::fill(s.decodedLeft, s.decodedLeft + s.framesPerHalf, 0);
     if (stereo)

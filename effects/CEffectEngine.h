@@ -6,6 +6,7 @@
 // engine object serves one effect run at a time.
 
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -72,6 +73,10 @@ inline SFrame InterpolateFrames(const SFrame& f0, const SFrame& f1, double fract
 // nothing; only an index at `end` or beyond makes the reader load. Mono
 // sources have right == left. When nothing is open, begin == end, far
 // below any index.
+// Values each held channel has after its newest frame (their contents
+// are unspecified): block code may load up to this many past it.
+constexpr std::size_t kHeldPadding = 8;
+
 struct SHeldFrames {
     std::int64_t begin = 0;
     std::int64_t end = 0;

@@ -77,14 +77,36 @@ __attribute__((target("avx2"))) inline void ReadAt4(const SHeldFrames& held, __m
     const __m128i next = _mm_add_epi32(_mm_add_epi32(a, _mm_set1_epi32(1)),
                                        _mm_cmpeq_epi32(a, _mm_set1_epi32(std::numeric_limits<std::int32_t>::max())));
     const __m256d fraction = _mm256_sub_pd(x, _mm256_cvtepi32_pd(a));
-    const __m256i k0 = HeldOffsets(a, begin);
-    const __m256i k1 = HeldOffsets(next, begin);
     const auto* l = reinterpret_cast<const int*>(held.left);
     const auto* r = reinterpret_cast<const int*>(held.right);
-    const __m256d l0 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(l, k0, 4));
-    const __m256d l1 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(l, k1, 4));
-    const __m256d r0 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k0, 4));
-    const __m256d r1 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k1, 4));
+    __m256d l0, l1, r0, r1;
+    // The lowest of the four indices; when all four and their next ones
+    // lie within eight frames from it, all inside what is held, the frames
+    // come from one load per channel, moved into place.
+    __m128i low = _mm_min_epi32(a, _mm_shuffle_epi32(a, _MM_SHUFFLE(1, 0, 3, 2)));
+    low = _mm_min_epi32(low, _mm_shuffle_epi32(low, _MM_SHUFFLE(2, 3, 0, 1)));
+    const std::int32_t lowest = _mm_cvtsi128_si32(low);
+    const __m128i apart = _mm_sub_epi32(a, low);
+    if (lowest > held.begin && lowest < std::numeric_limits<std::int32_t>::max() - 8 &&
+        _mm_movemask_epi8(_mm_or_si128(_mm_cmpgt_epi32(apart, _mm_set1_epi32(6)),
+                                       _mm_cmplt_epi32(apart, _mm_setzero_si128()))) == 0) {
+        const std::int64_t k = std::int64_t{lowest} - held.begin;
+        const __m256i w0 = _mm256_zextsi128_si256(apart);
+        const __m256i w1 = _mm256_zextsi128_si256(_mm_add_epi32(apart, _mm_set1_epi32(1)));
+        const __m256i lv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(l + k));
+        const __m256i rv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(r + k));
+        l0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(lv, w0)));
+        l1 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(lv, w1)));
+        r0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(rv, w0)));
+        r1 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(rv, w1)));
+    } else {
+        const __m256i k0 = HeldOffsets(a, begin);
+        const __m256i k1 = HeldOffsets(next, begin);
+        l0 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(l, k0, 4));
+        l1 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(l, k1, 4));
+        r0 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k0, 4));
+        r1 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k1, 4));
+    }
     const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), fraction);
     // (1 - fraction) f0 + fraction f1, truncated, as InterpolateFrames.
     left = _mm256_cvtepi32_pd(

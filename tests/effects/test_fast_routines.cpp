@@ -185,7 +185,7 @@ private:
         case 1:
         case 2: {
             const bool chorus = Chance(2);
-            const double ratio = Chance(3) ? 1.1 : Pick<double>({0, 1, 0.5, 2, 14, 0.73, 1.9999, -0.8, 3.3});
+            const double ratio = Chance(3) ? 1.1 : Pick<double>({0, 1, 0.5, 2, 14, 0.73, 1.9999, -0.8, 3.3, 2.4});
             const double mix = Chance(2) ? 0.5 : Pick<double>({0, 1, 2.5, -1});
             int segment = 100, crossfade = 100;
             if (Chance(2)) {
