@@ -176,7 +176,7 @@ const char* WaveEncodingName(EWaveEncoding encoding)
 }
 
 int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame,
-                 SReason& error, EWaveEncoding* pEncoding)
+                 SReason& error, EWaveEncoding* pEncoding, std::uint64_t* pUnreadDataAt)
 {
     int err = 0;
     MmioHandle file(mmioOpen(path, MMIO_READ | MMIO_ALLOCBUF, &err));
@@ -260,7 +260,15 @@ int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame
     if (data.cksize > available)
         return fail(EReason::DataTruncated, data.cksize, available);
 
-    if (encoding == EWaveEncoding::Pcm) {
+    if (pUnreadDataAt)
+        *pUnreadDataAt = 0;
+    if (encoding == EWaveEncoding::Pcm && pUnreadDataAt) {
+        if (!staged.Allocate(data.cksize) || !staged.IsValid())
+            return fail(EReason::NoMemoryForAudio, data.cksize);
+        staged.m_dwDataSize = data.cksize;
+        staged.m_bHasData = 1;
+        *pUnreadDataAt = data.dwDataOffset;
+    } else if (encoding == EWaveEncoding::Pcm) {
         if (!staged.Allocate(data.cksize) || !staged.IsValid())
             return fail(EReason::NoMemoryForAudio, data.cksize);
         if (!staged.ReadData(file.get(), data.cksize))

@@ -49,8 +49,13 @@ const char* WaveEncodingName(EWaveEncoding encoding);
 // file's encoding. On failure returns 0 with `error` set (FileOpen, or one
 // of the loading reasons with `path`) and leaves `wave`, `frame` and
 // `*pEncoding` exactly as they were.
+// With `pUnreadDataAt` given, the data of an 8- or 16-bit PCM file is not
+// read: the block is allocated for it, its bytes unspecified, and
+// `*pUnreadDataAt` is the offset of the data in the file, for the caller to
+// read what it needs (a caller that overwrites most of it). A converted
+// file is read as always, with `*pUnreadDataAt` 0.
 int LoadWaveFile(const std::string& path, CWaveData& wave, CCurrentFormat& frame,
-                 SReason& error, EWaveEncoding* pEncoding = nullptr);
+                 SReason& error, EWaveEncoding* pEncoding = nullptr, std::uint64_t* pUnreadDataAt = nullptr);
 
 // Writes `wave` to `path` in the 44-byte-header layout (the first 16 bytes of
 // the format record, then the valid data bytes). The file is replaced only

@@ -36,6 +36,9 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+
+#include <fcntl.h>
+#include <unistd.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -425,6 +428,37 @@ int Delete(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+// Reads data bytes [from, to) of the file at `path`, whose data starts at
+// `dataAt`, into the same bytes of the document's block. False with
+// `error` set (DataUnreadable with the path) when they cannot be read.
+bool ReadDataRange(const std::string& path, std::uint64_t dataAt, COndrelDoc& doc, std::uint64_t from,
+                   std::uint64_t to, SReason& error)
+{
+    if (from >= to)
+        return true;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::uint8_t* p = doc.LockData();
+    bool ok = fd >= 0 && p;
+    int err = fd < 0 ? errno : 0;
+    for (std::uint64_t at = from; ok && at < to;) {
+        const ssize_t n = ::pread(fd, p + at, to - at, static_cast<off_t>(dataAt + at));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ok = false;
+            err = n < 0 ? errno : 0;
+        }
+        at += n > 0 ? static_cast<std::uint64_t>(n) : 0;
+    }
+    if (p)
+        doc.UnlockData();
+    if (fd >= 0)
+        ::close(fd);
+    if (!ok)
+        error = FileReason(EReason::DataUnreadable, path, err);
+    return ok;
+}
+
 // Holds the document's block locked (so its address stays) until Release.
 class CDataLock {
 public:
@@ -576,7 +610,9 @@ int Apply(const std::vector<std::string>& args)
 
     CCurrentFormat frame;
     COndrelDoc doc(frame);
-    if (!doc.LoadWaveFile(parsed->files[0]))
+    // The data is read below, only where the effect does not overwrite it.
+    std::uint64_t dataAt = 0;
+    if (!doc.LoadWaveFileLeavingData(parsed->files[0], &dataAt))
         return Fail(doc.GetError());
     SByteRange range;
     if (const std::string bad = ResolveSelection(*sel, doc, parsed->files[0], range); !bad.empty()) {
@@ -592,8 +628,32 @@ int Apply(const std::vector<std::string>& args)
     // otherwise the output's temporary file, written first with the audio
     // as it is, of which only the window's bytes are written again after
     // the run.
-    const bool inIsTheSource = doc.GetLoadedEncoding() == EWaveEncoding::Pcm &&
-                               IsInSavedLayout(parsed->files[0], doc.m_wave);
+    const bool inIsTheSource = dataAt != 0 && IsInSavedLayout(parsed->files[0], doc.m_wave);
+    const SEffectWindow window = EffectWindow(doc, start, length);
+    const WAVEFORMATEX& shape = *doc.m_wave.m_pFormat;
+    const std::uint32_t bpf = (shape.wBitsPerSample / 8u) * shape.nChannels;
+    if (dataAt != 0) {
+        // The data bytes the effect is sure to overwrite are not read: the
+        // engine's effects store the frames whose first byte lies in the
+        // window, the sine writes the window's bytes, reverse reads them
+        // all. (A staged source is written from the whole data.)
+        std::uint64_t skipFrom = 0, skipTo = 0;
+        const std::uint64_t windowEnd = window.start + std::uint64_t{window.frames} * bpf;
+        if (inIsTheSource && effect == "sine") {
+            skipFrom = window.start;
+            skipTo = windowEnd;
+        } else if (inIsTheSource && effect != "reverse" && bpf > 0) {
+            skipFrom = (window.start + bpf - 1) / bpf * std::uint64_t{bpf};
+            skipTo = (windowEnd + bpf - 1) / bpf * std::uint64_t{bpf};
+        }
+        const std::uint64_t size = doc.GetDataSize();
+        skipTo = std::min(skipTo, size);
+        skipFrom = std::min(skipFrom, skipTo);
+        SReason readError;
+        if (!ReadDataRange(parsed->files[0], dataAt, doc, 0, skipFrom, readError) ||
+            !ReadDataRange(parsed->files[0], dataAt, doc, skipTo, size, readError))
+            return Fail(readError);
+    }
     CStagedWaveSave out;
     SReason saveError;
     if (!out.Begin(parsed->files[1], doc.m_wave, saveError, !inIsTheSource))
@@ -604,9 +664,6 @@ int Apply(const std::vector<std::string>& args)
     // the effect still runs, so that the disk writes them meanwhile: the
     // engine's effects finish the file's frames in order, the sine the
     // window's; reverse finishes its frames only at its end.
-    const SEffectWindow window = EffectWindow(doc, start, length);
-    const WAVEFORMATEX& shape = *doc.m_wave.m_pFormat;
-    const std::uint32_t bpf = (shape.wBitsPerSample / 8u) * shape.nChannels;
     std::function<std::uint64_t(std::uint32_t)> finished = [](std::uint32_t) { return std::uint64_t{0}; };
     if (inIsTheSource && effect == "sine")
         finished = [&](std::uint32_t done) { return window.start + std::uint64_t{done} * bpf; };

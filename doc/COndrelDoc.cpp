@@ -322,6 +322,16 @@ int COndrelDoc::SaveWaveFile(const std::string& path, bool bDurable)
     return 1;
 }
 
+int COndrelDoc::LoadWaveFileLeavingData(const std::string& path, std::uint64_t* pUnreadDataAt)
+{
+    SReason error;
+    if (!::LoadWaveFile(path, m_wave, m_frame, error, &m_eLoadedEncoding, pUnreadDataAt)) {
+        SetError(std::move(error));
+        return 0;
+    }
+    return 1;
+}
+
 int COndrelDoc::LoadWaveFile(const std::string& path)
 {
     SReason error;

@@ -106,6 +106,10 @@ public:
     // when it holds another shape) and shows its format and size; 1 on
     // success, 0 with GetError set and nothing changed.
     virtual int LoadWaveFile(const std::string& path);
+    // The same, leaving an 8- or 16-bit PCM file's data unread (see
+    // LoadWaveFile in audio/WaveFile.h): `*pUnreadDataAt` is then where it
+    // starts in the file, and 0 when the data was read (converted).
+    int LoadWaveFileLeavingData(const std::string& path, std::uint64_t* pUnreadDataAt);
     // How the file the last successful LoadWaveFile read stores its samples
     // (Pcm before any load).
     EWaveEncoding GetLoadedEncoding() const { return m_eLoadedEncoding; }
