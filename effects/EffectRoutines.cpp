@@ -423,7 +423,7 @@ namespace {
 // accR, or crossed (right into accL, left into accR). Frames older than
 // those held read the oldest held.
 template <class Acc>
-void AddFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n, Acc g, bool crossed, Acc* accL,
+[[gnu::always_inline]] inline void AddFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n, Acc g, bool crossed, Acc* accL,
                Acc* accR)
 {
     const std::int32_t* l = held.left;
@@ -443,7 +443,7 @@ void AddFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n, Acc
 }
 
 template <class Acc>
-void EchoPiece(const SHeldFrames& held, std::int64_t from, std::uint32_t n, std::int64_t dry, int count,
+[[gnu::always_inline]] inline void EchoPiece(const SHeldFrames& held, std::int64_t from, std::uint32_t n, std::int64_t dry, int count,
                const std::int64_t* gains, const std::int64_t* offsets, SPiece& out)
 {
     Acc accL[kPiece] = {};
@@ -457,16 +457,16 @@ void EchoPiece(const SHeldFrames& held, std::int64_t from, std::uint32_t n, std:
     }
 }
 // The pieces with each width of sum, built for the plain instruction set
-// and for AVX2 (picked when the program starts): the same loops, whose
-// 32-bit multiplies only AVX2 has in the vector units.
-__attribute__((target_clones("avx2", "default"), flatten)) void EchoPieceNarrow(
+// and for AVX2 (picked when the program starts): the same loops, inlined
+// into each, whose 32-bit multiplies only AVX2 has in the vector units.
+__attribute__((target_clones("avx2", "default"))) void EchoPieceNarrow(
     const SHeldFrames& held, std::int64_t from, std::uint32_t n, std::int64_t dry, int count,
     const std::int64_t* gains, const std::int64_t* offsets, SPiece& out)
 {
     EchoPiece<std::int32_t>(held, from, n, dry, count, gains, offsets, out);
 }
 
-__attribute__((target_clones("avx2", "default"), flatten)) void EchoPieceWide(
+__attribute__((target_clones("avx2", "default"))) void EchoPieceWide(
     const SHeldFrames& held, std::int64_t from, std::uint32_t n, std::int64_t dry, int count,
     const std::int64_t* gains, const std::int64_t* offsets, SPiece& out)
 {
