@@ -15,7 +15,15 @@ namespace {
 
 using effect_math::TruncToSample;
 
-bool g_bVector = __builtin_cpu_supports("avx2");
+// Static initialisers may run before the compiler's own processor check,
+// so it is made here first.
+bool HasAvx2()
+{
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
+
+bool g_bVector = HasAvx2();
 
 inline SFrame HeldRead(const SHeldFrames& held, std::int64_t index)
 {
@@ -196,6 +204,6 @@ void MixWithFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n,
 
 bool UsesVectorUnits() { return g_bVector; }
 
-void UseVectorUnits(bool on) { g_bVector = on && __builtin_cpu_supports("avx2"); }
+void UseVectorUnits(bool on) { g_bVector = on && HasAvx2(); }
 
 } // namespace held_kernels

@@ -102,7 +102,8 @@ private:
     bool m_extremes = false;
 };
 
-// Stops a run at its first report.
+// Lets a run start (its report before the first frame) and stops it at
+// its first report after that.
 class CStopAtFirstReport : public CEffectProgress {
 public:
     bool Continue(std::uint32_t framesDone, std::uint32_t framesTotal) override
@@ -110,7 +111,7 @@ public:
         ++calls;
         done = framesDone;
         total = framesTotal;
-        return false;
+        return calls == 1 && framesDone == 0;
     }
     int calls = 0;
     std::uint32_t done = 0, total = 0;
@@ -273,8 +274,10 @@ void CheckRun(ERoutine r, bool identity, CParams& p, CEffectEngine& engine, cons
     FUZZ_CHECK(code == wantCode, "%s: code %d, expected %d (%u frames)", kNames[r], code, wantCode, total);
     FUZZ_CHECK(engine.FramesWritten() == written, "%s: %u frames written, expected %u", kNames[r],
                engine.FramesWritten(), written);
-    FUZZ_CHECK(progress.calls == (total > kRunFrames ? 1 : 0) &&
-                   (progress.calls == 0 || (progress.done == kRunFrames && progress.total == total)),
+    // A report before the first frame, then one after every 65,536 frames
+    // while frames remain.
+    FUZZ_CHECK(progress.calls == (total > kRunFrames ? 2 : 1) && progress.total == total &&
+                   progress.done == (total > kRunFrames ? kRunFrames : 0),
                "%s: progress called %d times (%u of %u)", kNames[r], progress.calls, progress.done, progress.total);
 
     // Frame p is stored when its first byte lies in the window.
