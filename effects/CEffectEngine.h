@@ -84,6 +84,21 @@ struct SHeldFrames {
     const std::int32_t* right = nullptr;
 };
 
+// What a read of `index` gives while no read loads: the decoded frame, or
+// the oldest held for older indices. `index` must lie below held.end.
+inline SFrame HeldRead(const SHeldFrames& held, std::int64_t index)
+{
+    const std::int64_t k = index > held.begin ? index - held.begin : 0;
+    return {held.left[k], held.right[k]};
+}
+
+// The engine's ReadSourceFrameAt from what is held.
+inline SFrame HeldReadAt(const SHeldFrames& held, double position)
+{
+    const SSourcePosition at = SplitSourcePosition(position);
+    return InterpolateFrames(HeldRead(held, at.index), HeldRead(held, at.next), at.fraction);
+}
+
 struct SSourceFormat {
     std::uint32_t nSamplesPerSec = 0;
     int nBitsPerSample = 0;

@@ -93,20 +93,6 @@ int RunStretches(CEffectEngine& engine, std::uint32_t frames, CEffectProgress* p
     return kEngineOk;
 }
 
-// What a read of `index` gives while no read loads: the decoded frame, or
-// the oldest held for older indices. `index` must lie below held.end.
-inline SFrame HeldRead(const SHeldFrames& held, std::int64_t index)
-{
-    const std::int64_t k = index > held.begin ? index - held.begin : 0;
-    return {held.left[k], held.right[k]};
-}
-
-inline SFrame HeldReadAt(const SHeldFrames& held, double position)
-{
-    const SSourcePosition at = SplitSourcePosition(position);
-    return InterpolateFrames(HeldRead(held, at.index), HeldRead(held, at.next), at.fraction);
-}
-
 // Reads the source as the engine's per-frame readers do, from the frames
 // the reader holds decoded; an index at or past their end goes to the
 // engine, which loads what it needs.

@@ -25,18 +25,6 @@ bool HasAvx2()
 
 bool g_bVector = HasAvx2();
 
-inline SFrame HeldRead(const SHeldFrames& held, std::int64_t index)
-{
-    const std::int64_t k = index > held.begin ? index - held.begin : 0;
-    return {held.left[k], held.right[k]};
-}
-
-inline SFrame HeldReadAt(const SHeldFrames& held, double position)
-{
-    const SSourcePosition at = SplitSourcePosition(position);
-    return InterpolateFrames(HeldRead(held, at.index), HeldRead(held, at.next), at.fraction);
-}
-
 inline SFrame Crossfaded(const SFrame& n, const SFrame& o, double t)
 {
     return {static_cast<std::int32_t>((1 - t) * n.left + t * o.left),

@@ -32,6 +32,18 @@ Result RunCli(const CTempDir& dir, const std::string& args)
 }
 
 std::string Q(const std::string& path) { return "'" + path + "'"; }
+
+// The same audio as plain.wav (the save's layout) and as listed.wav (a LIST
+// chunk before the data).
+void WritePlainAndListed(const CTempDir& dir, const PcmFormat& f, const Bytes& data)
+{
+    WriteAll(dir / "plain.wav", SimpleWave(f, data));
+    Bytes chunks;
+    PutChunk(chunks, "fmt ", FmtBody(f));
+    PutChunk(chunks, "LIST", OddListBody());
+    PutChunk(chunks, "data", data);
+    WriteAll(dir / "listed.wav", RiffWave(chunks));
+}
 } // namespace
 
 TEST(Cli, InfoPrintsTheFormatOnOneLine)
@@ -504,12 +516,7 @@ TEST(Cli, ApplyGivesTheSameBytesFromAPlainFileAndAStagedOne)
     setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
     const PcmFormat f{2, 22050, 16};
     const Bytes data = Ramp(4 * 300000); // past two ring refills
-    WriteAll(dir / "plain.wav", SimpleWave(f, data));
-    Bytes chunks;
-    PutChunk(chunks, "fmt ", FmtBody(f));
-    PutChunk(chunks, "LIST", OddListBody());
-    PutChunk(chunks, "data", data);
-    WriteAll(dir / "listed.wav", RiffWave(chunks));
+    WritePlainAndListed(dir, f, data);
     // The same audio with bytes after its data.
     Bytes trailing = SimpleWave(f, data);
     trailing.insert(trailing.end(), {'j', 'u', 'n', 'k'});
@@ -546,12 +553,7 @@ TEST(Cli, ApplyWritesItsOutputWhileItRuns)
     setenv("XDG_CACHE_HOME", (dir / "cache").c_str(), 1);
     const PcmFormat f{2, 44100, 16};
     const Bytes data = Ramp(4 * 6000000); // 24 MB
-    WriteAll(dir / "plain.wav", SimpleWave(f, data));
-    Bytes chunks;
-    PutChunk(chunks, "fmt ", FmtBody(f));
-    PutChunk(chunks, "LIST", OddListBody());
-    PutChunk(chunks, "data", data);
-    WriteAll(dir / "listed.wav", RiffWave(chunks));
+    WritePlainAndListed(dir, f, data);
     for (const char* apply : {"apply echo", "apply sine --start 8000000 --length 12000000",
                               "apply chorus --start 8 --length 23000000",
                               "apply tremolo --start 40 --length 4000000", "apply reverse --start 4 --length 20000000"}) {
