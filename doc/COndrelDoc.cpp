@@ -205,42 +205,73 @@ long double SinePhase(std::uint32_t i, double frequency, std::uint32_t rate)
 
 // trunc(offset + sign x amplitude x sin(x)), with x and the sine in extended
 // precision, worked out for frames first .. first + frames - 1 and handed to
-// store(value). The extended sine is slow; the double one is close enough
-// to decide the truncation whenever the value is clearly away from an
-// integer (the bound below covers the rounding of x to double, the double
-// sine's error and the products), so the extended sine is only worked out
-// for the rare values near an integer. The result is the same either way.
+// store(value). The extended sine is slow; a double estimate of the value is
+// close enough to decide the truncation whenever the value is clearly away
+// from an integer, so the extended sine is only worked out for the rare
+// values near an integer. The result is the same either way.
 //
-// The double x of the quick test is i x (2 pi f / rate) in double: within
-// about two units in the last place of x (the step's rounding and the
-// product's; x's own roundings are in extended precision), where the
-// bound allows eight. |x| grows with the frame index, so the bound of the
-// last frame, the largest, serves the whole stretch.
+// The estimate works in runs of kRun frames: for frame i = i0 + j,
+//   sin(b + a_j) = sin b cos a_j + cos b sin a_j,
+// with b = i0 x step and a_j = j x step in double (step = 2 pi f / rate in
+// double), the run's sin b and cos b from the C library and the sines and
+// cosines of the a_j worked out once per call. Its error against the exact
+// value, in units of 2^-53:
+//   - the angle b + a_j against the extended x: the step's rounding (x's
+//     own roundings are in extended precision) and those of b and a_j,
+//     within 2 |x|, which the sine passes on at most as it is;
+//   - the four library values (within an ulp each, at most 2^-53 for values
+//     within 1) through the two products, 4; the products and their sum
+//     rounded, 2; all times |A|;
+//   - the amplitude's product and the offset's sum rounded, |A| and
+//     |A| + 127, and the extended value's own roundings, far less.
+// That is at most 2 (|A| (|x| + 4) + 64) units, which the bound below,
+// 8 (|A| (|x| + 4) + 256) units, exceeds fourfold. |x| grows with the
+// frame index, so the bound of the last frame, the largest, serves the
+// whole stretch.
 template <class StoreFn>
 inline void SineValues(std::uint32_t first, std::uint32_t frames, double frequency, std::uint32_t rate,
                        double amplitude, int offset, int sign, StoreFn&& store)
 {
     if (frames == 0)
         return;
+    auto exact = [&](std::uint32_t i) {
+        const long double s = amplitude * std::sin(SinePhase(i, frequency, rate));
+        store(TruncateToInteger(sign > 0 ? offset + s : offset - s));
+    };
     const bool usable = std::isfinite(amplitude) && std::fabs(amplitude) < 1e9;
     const double widest = std::fabs(static_cast<double>(SinePhase(first + frames - 1, frequency, rate)));
     const double bound = (std::fabs(amplitude) * (widest + 4.0) + 256.0) * 0x1p-50;
     const double step = static_cast<double>((static_cast<long double>(frequency) * 6.283185307179586) / rate);
-    const bool bounded = usable && std::isfinite(bound) && std::isfinite(step);
-    for (std::uint32_t i = first; i < first + frames; ++i) {
-        const double xd = static_cast<double>(i) * step;
-        if (bounded && std::fabs(xd) < 1e12) {
-            const double vd = offset + sign * (amplitude * std::sin(xd));
+    // x stays far below 1e12 for any rate and frequency the dialogs accept.
+    if (!(usable && std::isfinite(bound) && std::isfinite(step) && widest < 1e12)) {
+        for (std::uint32_t i = first; i < first + frames; ++i)
+            exact(i);
+        return;
+    }
+    constexpr std::uint32_t kRun = 256;
+    double sinA[kRun], cosA[kRun], value[kRun];
+    const std::uint32_t span = std::min(frames, kRun);
+    for (std::uint32_t j = 0; j < span; ++j) {
+        const double a = static_cast<double>(j) * step;
+        sinA[j] = std::sin(a);
+        cosA[j] = std::cos(a);
+    }
+    for (std::uint32_t i0 = first; i0 - first < frames; i0 += kRun) {
+        const std::uint32_t n = std::min(kRun, frames - (i0 - first));
+        const double b = static_cast<double>(i0) * step;
+        const double sinB = std::sin(b), cosB = std::cos(b);
+        for (std::uint32_t j = 0; j < n; ++j)
+            value[j] = offset + sign * (amplitude * (sinB * cosA[j] + cosB * sinA[j]));
+        for (std::uint32_t j = 0; j < n; ++j) {
+            const double vd = value[j];
             // The nearest integer of vd (|vd| < 2^51 here), as nearbyint
             // gives it in the default rounding.
             const double nearest = (vd + 0x1.8p52) - 0x1.8p52;
-            if (std::fabs(vd - nearest) > bound) {
+            if (std::fabs(vd - nearest) > bound)
                 store(static_cast<std::int64_t>(vd));
-                continue;
-            }
+            else
+                exact(i0 + j);
         }
-        const long double s = amplitude * std::sin(SinePhase(i, frequency, rate));
-        store(TruncateToInteger(sign > 0 ? offset + s : offset - s));
     }
 }
 } // namespace

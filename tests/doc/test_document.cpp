@@ -246,7 +246,11 @@ TEST_F(DocTest, SineValuesMatchTheExtendedPrecisionFormulaEverywhere)
     };
     const Case cases[] = {{44100, 440.0, 16384, 0},     {22050, 1000.5, 32512, 0},
                           {8000, -123.25, 127, 0},      {96000, 11025.0, 32512, 40000000},
-                          {44100, 440.0, 100, 26000000}};
+                          {44100, 440.0, 100, 26000000},
+                          // Values on integers (a quarter and half the rate,
+                          // silence) and the last frame index there is.
+                          {8000, 2000.0, 1000, 12345},  {48000, 24000.0, 32512, 4294767296u},
+                          {44100, 440.0, 0, 7}};
     for (const Case& c : cases) {
         doc.m_wave.m_pFormat->nSamplesPerSec = c.rate;
         doc.m_wave.m_pFormat->nChannels = 1;
