@@ -1,15 +1,57 @@
 #include "effects/ComputeTeam.h"
 
 #include <algorithm>
+#include <chrono>
+
+
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
+#endif
 
 namespace {
 constexpr unsigned kMaxThreads = 4;
+// Chunks per thread of a job: enough that a late helper leaves most of the
+// job to the others.
+constexpr unsigned kChunksPerThread = 4;
 
-// The bounds of part k of `parts` over [0, n).
-std::uint32_t PartBound(std::uint32_t n, unsigned parts, unsigned k)
+// How long a thread that waits for the team (a helper for its next job,
+// the caller for the last chunks) keeps checking before it sleeps. Runs
+// hand out jobs a few hundred microseconds apart; a thread that slept in
+// between would take tens of microseconds (far more in a virtual machine)
+// to wake for each of them.
+constexpr auto kSpin = std::chrono::microseconds(100);
+
+// The bounds of chunk k of `chunks` over [0, n).
+std::uint32_t ChunkBound(std::uint32_t n, std::uint32_t chunks, std::uint32_t k)
 {
-    return static_cast<std::uint32_t>(std::uint64_t{n} * k / parts);
+    return static_cast<std::uint32_t>(std::uint64_t{n} * k / chunks);
 }
+
+inline void Relax()
+{
+#if defined(__x86_64__) || defined(__i386__)
+    _mm_pause();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Checks `ready` until it holds or the spin time is up; true if it held.
+template <class ReadyFn>
+bool SpinFor(ReadyFn&& ready)
+{
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    for (unsigned k = 0;; ++k) {
+        if (ready())
+            return true;
+        // The clock is read now and then: it costs more than a check.
+        if (k % 64 == 63 && std::chrono::steady_clock::now() >= until)
+            return false;
+        Relax();
+    }
+}
+
+std::uint32_t JobOf(std::uint64_t claim) { return static_cast<std::uint32_t>(claim >> 32); }
 } // namespace
 
 CComputeTeam::CComputeTeam() = default;
@@ -18,7 +60,7 @@ CComputeTeam::~CComputeTeam()
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_bQuit = true;
+        m_bQuit.store(true);
     }
     m_wake.notify_all();
     for (std::thread& t : m_helpers)
@@ -29,52 +71,78 @@ void CComputeTeam::For(std::uint32_t n, std::uint32_t grain,
                        const std::function<void(std::uint32_t, std::uint32_t)>& part)
 {
     const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxThreads);
-    const unsigned parts = static_cast<unsigned>(std::clamp<std::uint64_t>(grain ? n / grain : 1, 1, threads));
-    // The helpers start with the first job that needs them: short runs
-    // never pay for threads.
-    while (m_helpers.size() + 1 < parts) {
-        const unsigned k = static_cast<unsigned>(m_helpers.size()) + 1;
-        // It waits for jobs after those already handed out.
-        const std::uint64_t seen = m_job;
-        m_helpers.emplace_back([this, k, seen] { Helper(k, seen); });
-    }
-    if (parts == 1) {
+    const auto chunks = static_cast<std::uint32_t>(
+        std::clamp<std::uint64_t>(grain ? n / grain : 1, 1, std::uint64_t{threads} * kChunksPerThread));
+    if (chunks == 1 || threads == 1) {
         if (n > 0)
             part(0, n);
         return;
     }
+
+    // The helpers start with the first job that needs them: short runs
+    // never pay for threads.
+    while (m_helpers.size() + 1 < threads) {
+        // Each waits for jobs after those already handed out.
+        const std::uint32_t seen = JobOf(m_claim.load());
+        m_helpers.emplace_back([this, seen] { Helper(seen); });
+    }
+    std::uint32_t job;
     {
+        // Handed out under the lock, so that a helper about to sleep sees
+        // the job or is woken for it.
         std::lock_guard<std::mutex> lock(m_mutex);
         m_part = &part;
         m_n = n;
-        m_parts = parts;
-        m_pending = parts - 1;
-        ++m_job;
+        m_chunks = chunks;
+        m_finished.store(0);
+        job = JobOf(m_claim.load()) + 1;
+        m_claim.store(std::uint64_t{job} << 32);
     }
     m_wake.notify_all();
-    part(0, PartBound(n, parts, 1));
-    std::unique_lock<std::mutex> lock(m_mutex);
-    m_done.wait(lock, [this] { return m_pending == 0; });
-    m_part = nullptr;
+    TakeChunks(job);
+    if (!SpinFor([&] { return m_finished.load() == chunks; })) {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_done.wait(lock, [&] { return m_finished.load() == chunks; });
+    }
 }
 
-void CComputeTeam::Helper(unsigned index, std::uint64_t seen)
+void CComputeTeam::TakeChunks(std::uint32_t job)
 {
-    std::unique_lock<std::mutex> lock(m_mutex);
+    // m_part, m_n and m_chunks belong to `job` for as long as one of its
+    // chunks is taken and not finished: the caller does not return before.
+    std::uint64_t claim = m_claim.load();
     for (;;) {
-        m_wake.wait(lock, [&] { return m_bQuit || m_job != seen; });
-        if (m_bQuit)
+        if (JobOf(claim) != job)
             return;
-        seen = m_job;
-        if (index >= m_parts)
+        const auto k = static_cast<std::uint32_t>(claim);
+        const std::uint32_t chunks = m_chunks;
+        if (k >= chunks)
+            return;
+        if (!m_claim.compare_exchange_weak(claim, claim + 1))
             continue;
-        const auto* part = m_part;
-        const std::uint32_t from = PartBound(m_n, m_parts, index);
-        const std::uint32_t to = PartBound(m_n, m_parts, index + 1);
-        lock.unlock();
-        (*part)(from, to);
-        lock.lock();
-        if (--m_pending == 0)
-            m_done.notify_one();
+        const std::uint32_t n = m_n;
+        (*m_part)(ChunkBound(n, chunks, k), ChunkBound(n, chunks, k + 1));
+        if (m_finished.fetch_add(1) + 1 == chunks) {
+            // The caller may be asleep: wake it under the lock, so that it
+            // cannot miss the call between its check and its sleep.
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done.notify_all();
+        }
+        claim = m_claim.load();
+    }
+}
+
+void CComputeTeam::Helper(std::uint32_t seen)
+{
+    for (;;) {
+        auto ready = [&] { return m_bQuit.load() || JobOf(m_claim.load()) != seen; };
+        if (!SpinFor(ready)) {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_wake.wait(lock, ready);
+        }
+        if (m_bQuit.load())
+            return;
+        seen = JobOf(m_claim.load());
+        TakeChunks(seen);
     }
 }

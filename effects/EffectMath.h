@@ -77,4 +77,67 @@ inline double AdvancePhase(double phase, double step)
     return phase;
 }
 
+// How many of the next additions of `step` to p (at most `limit`) add the
+// same amount, `amount`: then k <= m of them give exactly p + k x amount,
+// and so does that expression in double. 0 when the next addition must be
+// made on its own.
+//
+// Within a binade [2^(e-1), 2^e) the doubles are the multiples of
+// u = 2^(e-53), so while p is one of them and p + step stays below 2^e,
+// each addition adds the same multiple of u, the nearest to step
+// ((p + step) - p, exact), unless step lies halfway between two of them,
+// where the rounding to even depends on p. k x amount is then a multiple
+// of u below 2^(e-1), and p + k x amount one below 2^e: both exact. The
+// additions that cross into the next binade, halfway steps, p below 1 and
+// steps that are not a modest positive number are left to single
+// additions.
+inline std::int64_t EqualAdditions(double p, double step, std::int64_t limit, double& amount)
+{
+    amount = step;
+    if (limit <= 0 || !(p >= 1.0 && p < 0x1p62 && step > 0.0 && step < 0x1p60))
+        return 0;
+    int e = 0;
+    (void)std::frexp(p, &e);
+    const double top = std::ldexp(1.0, e);
+    const double u = std::ldexp(1.0, e - 53);
+    const double next = p + step;
+    // u <= step / 1024 keeps the amount within a factor of 2 of step, so
+    // that amount - step below is exact.
+    if (!(next < top) || u > step * 0x1p-10)
+        return 0;
+    const double ru = next - p;
+    if (std::fabs(ru - step) == 0.5 * u)
+        return 0;
+    // The largest m whose last addition, to p + (m - 1) ru, stays below
+    // top: estimated, then checked exactly (a rounded sum at or above top
+    // means the exact one may reach it).
+    const double room = std::floor((top - p - step) / ru) + 1;
+    std::int64_t m = room < static_cast<double>(limit) ? static_cast<std::int64_t>(room) : limit;
+    while (m > 1 && !(p + static_cast<double>(m - 1) * ru + step < top))
+        --m;
+    amount = ru;
+    return m;
+}
+
+// `start` plus `steps` additions of `step`, each rounded as the double
+// addition rounds it: the value of
+//   double p = start; for (k = 0; k < steps; ++k) p += step;
+// found a binade at a time instead of an addition at a time.
+inline double AddRepeatedly(double start, double step, std::int64_t steps)
+{
+    double p = start;
+    for (std::int64_t left = steps; left > 0;) {
+        double amount;
+        const std::int64_t m = EqualAdditions(p, step, left, amount);
+        if (m == 0) {
+            p += step;
+            --left;
+        } else {
+            p += static_cast<double>(m) * amount;
+            left -= m;
+        }
+    }
+    return p;
+}
+
 } // namespace effect_math

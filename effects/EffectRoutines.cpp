@@ -261,46 +261,43 @@ public:
 
     // The shifted frames at, ..., at + n - 1 (n <= kPiece) for heads `h` at
     // frame `at`, read from `held`, into `out`; `h` is moved on to frame
-    // at + n. The heads' positions are found by the same additions, frame by
-    // frame; the reads and the crossfade are then done in one block (a
-    // frame past the crossfade takes the old head's weight as 0, which
-    // gives exactly the new head's frame).
+    // at + n. Where the heads move evenly (each addition of the ratio adds
+    // the same amount: EqualAdditions) the frames are computed in a block
+    // from the heads' positions worked out as p + k x amount, which gives
+    // the additions' values; past the crossfade the new head is read alone
+    // (the old head's weight 0 gives exactly the new head's frame). Other
+    // frames go one at a time, their heads moved on by single additions.
     void Fill(const SHeldFrames& held, SHeads& h, std::uint32_t at, std::uint32_t n, SPiece& out) const
     {
-        if (m_weights.size() != static_cast<std::size_t>(m_crossfade)) {
-            for (std::uint32_t t = 0; t < n; ++t) {
-                const SFrame x = Shifted(h, [&](double p) { return HeldReadAt(held, p); });
-                out.left[t] = x.left;
-                out.right[t] = x.right;
-                Advance(h, at + t);
-            }
-            return;
-        }
-        double posNew[kPiece], posOld[kPiece], weight[kPiece];
+        const bool table = m_weights.size() == static_cast<std::size_t>(m_crossfade);
         for (std::uint32_t t = 0; t < n;) {
-            // The rest of the crossfade, then the rest of the segment.
-            if (h.j < m_crossfade) {
-                const auto m = static_cast<std::uint32_t>(std::min<std::int64_t>(n - t, m_crossfade - h.j));
-                const double* w = m_weights.data() + h.j;
-                for (std::uint32_t k = 0; k < m; ++k) {
-                    posNew[t + k] = h.posNew;
-                    posOld[t + k] = h.posOld;
-                    weight[t + k] = w[k];
-                    h.posOld += m_ratio;
-                    h.posNew += m_ratio;
-                }
+            // The rest of the crossfade, or the rest of the segment.
+            const bool fading = h.j < m_crossfade;
+            const auto run = static_cast<std::uint32_t>(
+                std::min<std::int64_t>(n - t, (fading ? m_crossfade : m_segment) - h.j));
+            double stepNew = m_ratio, stepOld = m_ratio;
+            std::int64_t even = EqualAdditions(h.posNew, m_ratio, run, stepNew);
+            if (fading)
+                even = std::min(even, EqualAdditions(h.posOld, m_ratio, run, stepOld));
+            const auto m = static_cast<std::uint32_t>(even);
+            if (table && m >= 4) {
+                const double* w = fading ? m_weights.data() + h.j : nullptr;
+                held_kernels::ShiftedLinear(held, h.posNew, stepNew, h.posOld, stepOld, w, m, out.left + t,
+                                            out.right + t);
+                h.posNew += static_cast<double>(m) * stepNew;
+                if (fading)
+                    h.posOld += static_cast<double>(m) * stepOld;
                 h.j += m;
                 t += m;
             } else {
-                const auto m = static_cast<std::uint32_t>(std::min<std::int64_t>(n - t, m_segment - h.j));
-                for (std::uint32_t k = 0; k < m; ++k) {
-                    posNew[t + k] = h.posNew;
-                    posOld[t + k] = h.posNew;
-                    weight[t + k] = 0.0;
-                    h.posNew += m_ratio;
-                }
-                h.j += m;
-                t += m;
+                const SFrame x = Shifted(h, [&](double p) { return HeldReadAt(held, p); });
+                out.left[t] = x.left;
+                out.right[t] = x.right;
+                if (fading)
+                    h.posOld += m_ratio;
+                h.posNew += m_ratio;
+                ++h.j;
+                ++t;
             }
             if (h.j == m_segment) {
                 h.posOld = h.posNew;
@@ -308,7 +305,6 @@ public:
                 h.j = 0;
             }
         }
-        held_kernels::ShiftedFrames(held, posNew, posOld, weight, n, out.left, out.right);
     }
 
 private:
@@ -322,10 +318,7 @@ private:
     // `start` plus `steps` additions of the ratio.
     double Walk(std::int64_t start, std::int64_t steps) const
     {
-        double p = static_cast<double>(start);
-        for (std::int64_t s = 0; s < steps; ++s)
-            p += m_ratio;
-        return p;
+        return AddRepeatedly(static_cast<double>(start), m_ratio, steps);
     }
 
     double m_ratio;

@@ -31,11 +31,13 @@ inline SFrame Crossfaded(const SFrame& n, const SFrame& o, double t)
             static_cast<std::int32_t>((1 - t) * n.right + t * o.right)};
 }
 
-void ShiftedFramesPlain(const SHeldFrames& held, const double* posNew, const double* posOld, const double* w,
-                        std::uint32_t n, std::int32_t* outL, std::int32_t* outR)
+void ShiftedLinearPlain(const SHeldFrames& held, double pNew, double stepNew, double pOld, double stepOld,
+                        const double* w, std::uint32_t n, std::uint32_t from, std::int32_t* outL, std::int32_t* outR)
 {
-    for (std::uint32_t t = 0; t < n; ++t) {
-        const SFrame f = Crossfaded(HeldReadAt(held, posNew[t]), HeldReadAt(held, posOld[t]), w[t]);
+    for (std::uint32_t t = from; t < n; ++t) {
+        const double k = static_cast<double>(t);
+        const SFrame x = HeldReadAt(held, pNew + k * stepNew);
+        const SFrame f = w ? Crossfaded(x, HeldReadAt(held, pOld + k * stepOld), w[t]) : x;
         outL[t] = f.left;
         outR[t] = f.right;
     }
@@ -60,7 +62,7 @@ __attribute__((target("avx2"))) inline __m256i HeldOffsets(__m128i index, __m256
 }
 
 // HeldReadAt for four positions.
-__attribute__((target("avx2"))) inline void ReadAt4(const SHeldFrames& held, __m256i begin, __m256d position,
+__attribute__((target("avx2"), always_inline)) inline void ReadAt4(const SHeldFrames& held, __m256i begin, __m256d position,
                                                      __m256d& left, __m256d& right)
 {
     const __m256d lo = _mm256_set1_pd(std::numeric_limits<std::int32_t>::min());
@@ -111,25 +113,80 @@ __attribute__((target("avx2"))) inline void ReadAt4(const SHeldFrames& held, __m
         _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, r0), _mm256_mul_pd(fraction, r1))));
 }
 
-__attribute__((target("avx2"))) void ShiftedFramesAvx2(const SHeldFrames& held, const double* posNew,
-                                                       const double* posOld, const double* w, std::uint32_t n,
-                                                       std::int32_t* outL, std::int32_t* outR)
+// HeldReadAt for four positions that lie at or above 0 and below 2^31 - 16,
+// in increasing order and at most two frames apart, whose frames lie above
+// held.begin: the four frames and the ones after them lie within eight
+// frames of the first, so one load per channel and a permute gives them.
+__attribute__((target("avx2"), always_inline)) inline void ReadAt4Near(const SHeldFrames& held, __m256d position,
+                                                         __m256d& left, __m256d& right)
 {
+    const __m128i a = _mm256_cvttpd_epi32(position);
+    const __m256d fraction = _mm256_sub_pd(position, _mm256_cvtepi32_pd(a));
+    const std::int32_t lowest = _mm_cvtsi128_si32(a);
+    const __m128i apart = _mm_sub_epi32(a, _mm_set1_epi32(lowest));
+    const std::int64_t k = std::int64_t{lowest} - held.begin;
+    const __m256i w0 = _mm256_zextsi128_si256(apart);
+    const __m256i w1 = _mm256_zextsi128_si256(_mm_add_epi32(apart, _mm_set1_epi32(1)));
+    const __m256i lv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(held.left + k));
+    const __m256i rv = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(held.right + k));
+    const __m256d l0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(lv, w0)));
+    const __m256d l1 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(lv, w1)));
+    const __m256d r0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(rv, w0)));
+    const __m256d r1 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(rv, w1)));
+    const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), fraction);
+    left = _mm256_cvtepi32_pd(
+        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, l0), _mm256_mul_pd(fraction, l1))));
+    right = _mm256_cvtepi32_pd(
+        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, r0), _mm256_mul_pd(fraction, r1))));
+}
+
+// Whether the n positions from p on by `step` suit ReadAt4Near.
+bool Near(const SHeldFrames& held, double p, double step, std::uint32_t n)
+{
+    const double last = p + static_cast<double>(n - 1) * step;
+    return step >= 0.0 && step <= 2.0 && p >= 0.0 && last < 0x1p31 - 16 && static_cast<std::int64_t>(p) > held.begin;
+}
+
+__attribute__((target("avx2"))) void ShiftedLinearAvx2(const SHeldFrames& held, double pNew, double stepNew,
+                                                       double pOld, double stepOld, const double* w,
+                                                       std::uint32_t n, std::int32_t* outL, std::int32_t* outR)
+{
+    if (n == 0)
+        return;
+    // Heads that move at most two frames a step read their frames with one
+    // load per channel, others with gathers.
+    const bool nearNew = Near(held, pNew, stepNew, n);
+    const bool nearOld = Near(held, pOld, stepOld, n);
     const __m256i begin = _mm256_set1_epi64x(held.begin);
     const __m256d one = _mm256_set1_pd(1.0);
+    const __m256d lanes = _mm256_set_pd(3.0, 2.0, 1.0, 0.0);
+    const __m256d vpNew = _mm256_set1_pd(pNew), vsNew = _mm256_set1_pd(stepNew);
+    const __m256d vpOld = _mm256_set1_pd(pOld), vsOld = _mm256_set1_pd(stepOld);
     std::uint32_t t = 0;
     for (; t + 4 <= n; t += 4) {
-        __m256d nl, nr, ol, orr;
-        ReadAt4(held, begin, _mm256_loadu_pd(posNew + t), nl, nr);
-        ReadAt4(held, begin, _mm256_loadu_pd(posOld + t), ol, orr);
-        const __m256d tw = _mm256_loadu_pd(w + t);
-        const __m256d rest = _mm256_sub_pd(one, tw);
-        const __m128i l = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, nl), _mm256_mul_pd(tw, ol)));
-        const __m128i r = _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, nr), _mm256_mul_pd(tw, orr)));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(outL + t), l);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(outR + t), r);
+        const __m256d k = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(t)), lanes);
+        __m256d nl, nr;
+        const __m256d positionNew = _mm256_add_pd(vpNew, _mm256_mul_pd(k, vsNew));
+        if (nearNew)
+            ReadAt4Near(held, positionNew, nl, nr);
+        else
+            ReadAt4(held, begin, positionNew, nl, nr);
+        if (w) {
+            __m256d ol, orr;
+            const __m256d positionOld = _mm256_add_pd(vpOld, _mm256_mul_pd(k, vsOld));
+            if (nearOld)
+                ReadAt4Near(held, positionOld, ol, orr);
+            else
+                ReadAt4(held, begin, positionOld, ol, orr);
+            const __m256d tw = _mm256_loadu_pd(w + t);
+            const __m256d rest = _mm256_sub_pd(one, tw);
+            nl = _mm256_add_pd(_mm256_mul_pd(rest, nl), _mm256_mul_pd(tw, ol));
+            nr = _mm256_add_pd(_mm256_mul_pd(rest, nr), _mm256_mul_pd(tw, orr));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outL + t), _mm256_cvttpd_epi32(nl));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(outR + t), _mm256_cvttpd_epi32(nr));
     }
-    ShiftedFramesPlain(held, posNew + t, posOld + t, w + t, n - t, outL + t, outR + t);
+    ShiftedLinearPlain(held, pNew, stepNew, pOld, stepOld, w, n, t, outL, outR);
 }
 
 // TruncToSample of four values.
@@ -172,13 +229,13 @@ __attribute__((target("avx2"))) void MixWithFramesAvx2(const SHeldFrames& held, 
 
 } // namespace
 
-void ShiftedFrames(const SHeldFrames& held, const double* posNew, const double* posOld, const double* w,
-                   std::uint32_t n, std::int32_t* outL, std::int32_t* outR)
+void ShiftedLinear(const SHeldFrames& held, double pNew, double stepNew, double pOld, double stepOld,
+                   const double* w, std::uint32_t n, std::int32_t* outL, std::int32_t* outR)
 {
     if (g_bVector)
-        ShiftedFramesAvx2(held, posNew, posOld, w, n, outL, outR);
+        ShiftedLinearAvx2(held, pNew, stepNew, pOld, stepOld, w, n, outL, outR);
     else
-        ShiftedFramesPlain(held, posNew, posOld, w, n, outL, outR);
+        ShiftedLinearPlain(held, pNew, stepNew, pOld, stepOld, w, n, 0, outL, outR);
 }
 
 void MixWithFrames(const SHeldFrames& held, std::int64_t first, std::uint32_t n, double dry, double mix,

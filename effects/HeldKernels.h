@@ -13,13 +13,16 @@
 namespace held_kernels {
 
 // For t in [0, n): the frame the pitch shifter makes from its new head at
-// posNew[t] and its old head at posOld[t] with the old head's weight w[t]:
-//   x = InterpolateFrames at posNew, o = the same at posOld,
-//   out = trunc((1 - w) x + w o) per channel.
-// With w[t] == 0 the result is exactly the new head's frame. Every read
-// must lie below held.end (older ones read the oldest frame held).
-void ShiftedFrames(const SHeldFrames& held, const double* posNew, const double* posOld, const double* w,
-                   std::uint32_t n, std::int32_t* outL, std::int32_t* outR);
+// pNew + t x stepNew and its old head at pOld + t x stepOld (positions
+// worked out in double as written) with the old head's weight w[t]:
+//   x = InterpolateFrames at the new head, o = the same at the old head,
+//   out = trunc((1 - w) x + w o) per channel;
+// with w null, x alone (the old head's weight 0 gives exactly x). The
+// caller makes sure those are the heads' positions (EqualAdditions gives
+// such runs). Every read must lie below held.end (older ones read the
+// oldest frame held).
+void ShiftedLinear(const SHeldFrames& held, double pNew, double stepNew, double pOld, double stepOld,
+                   const double* w, std::uint32_t n, std::int32_t* outL, std::int32_t* outR);
 
 // For t in [0, n): x = TruncToSample(d * dry + x * mix) per channel, with d
 // the held frame first + t (which must lie below held.end).

@@ -10,13 +10,16 @@
 // ONDREL_DIFF_SEED the seed of the first.
 
 #include "tests/effects/PerFrameRoutines.h"
+#include "effects/EffectMath.h"
 #include "effects/HeldKernels.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/WaveFixtures.h"
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <random>
@@ -403,4 +406,63 @@ TEST(FastRoutines, DefaultsAroundTheRefills)
         }
     }
     held_kernels::UseVectorUnits(vector);
+}
+
+// The read heads' positions come from AddRepeatedly: it must give every
+// bit of the sum the additions give one at a time, across binades, for
+// steps halfway between two doubles of a binade (where the rounding to
+// even alternates), and for the values it leaves to single additions.
+TEST(FastRoutines, RepeatedAdditionGivesTheSumOfSingleAdditions)
+{
+    auto oneByOne = [](double p, double step, std::int64_t steps) {
+        for (std::int64_t k = 0; k < steps; ++k)
+            p += step;
+        return p;
+    };
+    auto same = [](double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    struct Row {
+        double start, step;
+        std::int64_t steps;
+    };
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const std::vector<Row> rows = {
+        {0, 1.1, 300000},              // from 0 up through many binades
+        {4410.0 * 300, 1.1, 8820},     // a chorus head
+        {0x1p20 + 3, 1 + 0x1p-33, 5000}, // halfway between two doubles of [2^20, 2^21)
+        {0x1p20, 1 + 0x1p-33, 5000},
+        {0x1p21 - 40, 1 + 0x1p-32 + 0x1p-33, 100}, // halfway, into the next binade
+        {1e6, 0.1, 1000000},
+        {3, 0.5, 100000},              // a step that is a multiple of u
+        {0x1p21 - 2.5, 1.25, 10},      // crossing 2^21 in the first additions
+        {1e5, -0.9, 1000},             // going down
+        {-5, 1.1, 20},                 // through zero
+        {0x1p61, 3, 1000},             // u far above the step: one by one
+        {1e9, 1e-300, 100},
+        {7, 0, 1000},
+        {nan, 1.1, 10},
+        {1, inf, 10},
+        {1, nan, 10},
+        {12345.678, 14, 9000},
+        {5, 1.1, 0},
+        {5, 1.1, -3},
+    };
+    for (const Row& r : rows)
+        EXPECT_TRUE(same(effect_math::AddRepeatedly(r.start, r.step, r.steps), oneByOne(r.start, r.step, r.steps)))
+            << r.start << " + " << r.steps << " x " << r.step;
+
+    std::mt19937_64 rng(11);
+    for (int n = 0; n < 3000; ++n) {
+        const double start = std::ldexp(static_cast<double>(rng() >> 11), -int(rng() % 40));
+        double step = std::ldexp(static_cast<double>(rng() >> 11), -50 - int(rng() % 8));
+        if (n % 3 == 0 && start >= 1) {
+            // A step halfway between two multiples of the start's u.
+            int e = 0;
+            (void)std::frexp(start, &e);
+            step = (std::floor(step / std::ldexp(1.0, e - 53)) + 0.5) * std::ldexp(1.0, e - 53);
+        }
+        const auto steps = static_cast<std::int64_t>(rng() % 20000);
+        ASSERT_TRUE(same(effect_math::AddRepeatedly(start, step, steps), oneByOne(start, step, steps)))
+            << std::hexfloat << start << " + " << steps << " x " << step;
+    }
 }
