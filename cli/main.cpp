@@ -14,18 +14,24 @@
 #include "platform/Profile.h"
 #include "platform/Reason.h"
 #include "platform/SafeFile.h"
+#ifndef ONDREL_CLI_CORE
 #include "print/PrintJob.h"
 #include "view/CWaveViewCore.h"
+#endif
 
 #include <QCoreApplication>
+#include <QString>
+#ifndef ONDREL_CLI_CORE
 #include <QImage>
 #include <QMarginsF>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QString>
+#endif
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <map>
 
 #include <cstdint>
@@ -145,8 +151,9 @@ std::optional<std::uint32_t> ParseBytes(const std::string& text)
 }
 
 // A whole number within [lo, hi], read as the dialogs read theirs
-// (ParseDecimalInt: blanks, an optional sign, decimal digits).
-std::optional<long long> ParseInt(const std::string& text, long long lo, long long hi)
+// (ParseDecimalInt: blanks, an optional sign, decimal digits). Only the
+// drawing commands take such options.
+[[maybe_unused]] std::optional<long long> ParseInt(const std::string& text, long long lo, long long hi)
 {
     int value = 0;
     if (!ParseDecimalInt(text, value) || value < lo || value > hi)
@@ -752,6 +759,35 @@ int Apply(const std::vector<std::string>& args)
     return kExitOk;
 }
 
+#ifdef ONDREL_CLI_CORE
+// This build of the tool has Qt's core alone, which starts in a few ms
+// where the drawing libraries take three times as long: render and print
+// are the drawing tool's, which has every command. It is looked for beside
+// this program (the build folder) and in the libexec folder next to its
+// bin folder (an installed tool).
+int RunDrawingTool(char** argv)
+{
+    char self[4096];
+    const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    std::string dir = ".";
+    if (n > 0) {
+        const std::string exe(self, static_cast<std::size_t>(n));
+        if (const std::size_t slash = exe.find_last_of('/'); slash != std::string::npos)
+            dir = exe.substr(0, slash);
+    }
+    int err = ENOENT;
+    for (const std::string& path : {dir + "/ondrel-cli-draw", dir + "/../libexec/ondrel/ondrel-cli-draw"}) {
+        argv[0] = const_cast<char*>(path.c_str());
+        ::execv(path.c_str(), argv);
+        // A tool that is there but does not run says why; one that is not
+        // there is looked for in the next place.
+        if (errno != ENOENT)
+            err = errno;
+    }
+    return Fail(std::string(argv[1]) + ": cannot run ondrel-cli-draw (beside " + dir +
+                " or in ../libexec/ondrel): " + std::strerror(err));
+}
+#else
 // Draws the editor's full view of IN for a client area of W x H pixels, as
 // the window shows it, into OUT.png. Its selection stays in window pixels
 // and takes no times: --select is a mouse drag in one pane, and the frames of
@@ -951,6 +987,7 @@ int Print(const std::vector<std::string>& args)
         return Fail("print: " + PrintFailureText(result));
     return kExitOk;
 }
+#endif
 } // namespace
 
 int main(int argc, char** argv)
@@ -965,12 +1002,19 @@ int main(int argc, char** argv)
         return Copy(args);
     if (command == "delete")
         return Delete(args);
+#ifdef ONDREL_CLI_CORE
+    if (command == "render" || command == "print")
+        return RunDrawingTool(argv);
+#else
     if (command == "render")
         return Render(args);
+#endif
     if (command == "apply")
         return Apply(args);
+#ifndef ONDREL_CLI_CORE
     if (command == "print")
         return Print(args);
+#endif
     if (command == "-h" || command == "--help") {
         std::fputs(kUsage, stdout);
         return kExitOk;

@@ -8,6 +8,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -253,6 +254,48 @@ TEST(Cli, RenderWritesTheViewsFullPaint)
     const int firstHalfRow = 200 / 3 + 4 - 2 + 1; // detail top + 1
     EXPECT_NE(png.pixel(20, firstHalfRow + 5) & 0xFFFFFF, 0xFFFFFFu);
     EXPECT_EQ(png.pixel(40, firstHalfRow + 5) & 0xFFFFFF, 0xFFFFFFu);
+}
+
+// The tool starts with Qt's core alone; render and print run the drawing
+// tool beside it (as in the build folder) or in ../libexec/ondrel (as
+// installed), and without it say so in one line.
+TEST(Cli, DrawingGoesToTheDrawingToolAndTheRestNeedsNoDrawingLibraries)
+{
+    CTempDir dir;
+    const std::string cli = ONDREL_CLI_PATH;
+    std::string cmd = "ldd '" + cli + "' >'" + (dir / "ldd") + "'";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    const Bytes ldd = ReadAll(dir / "ldd");
+    const std::string libs(ldd.begin(), ldd.end());
+    EXPECT_NE(libs.find("libQt6Core"), std::string::npos) << libs;
+    for (const char* lib : {"libQt6Gui", "libQt6Widgets", "libQt6PrintSupport", "libQt6Svg"})
+        EXPECT_EQ(libs.find(lib), std::string::npos) << lib << " in\n" << libs;
+
+    WriteAll(dir / "in.wav", SimpleWave(PcmFormat{}, Ramp(100)));
+    const std::string draw = cli.substr(0, cli.find_last_of('/')) + "/ondrel-cli-draw";
+    // Installed: bin/ondrel-cli and libexec/ondrel/ondrel-cli-draw.
+    std::filesystem::create_directories(dir / "bin");
+    std::filesystem::create_directories(dir / "libexec/ondrel");
+    std::filesystem::copy_file(cli, dir / "bin/ondrel-cli");
+    std::filesystem::copy_file(draw, dir / "libexec/ondrel/ondrel-cli-draw");
+    cmd = "'" + (dir / "bin/ondrel-cli") + "' print " + Q(dir / "in.wav") + " " + Q(dir / "out.pdf") + " 2>/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_TRUE(std::filesystem::exists(dir / "out.pdf"));
+
+    // Without it: exit 1, one line naming it, nothing written.
+    std::filesystem::remove(dir / "libexec/ondrel/ondrel-cli-draw");
+    for (const char* command : {"render", "print"}) {
+        cmd = "'" + (dir / "bin/ondrel-cli") + "' " + command + " " + Q(dir / "in.wav") + " " + Q(dir / "out.png") +
+              " 2>'" + (dir / "stderr") + "'";
+        const int status = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 1) << command;
+        const Bytes err = ReadAll(dir / "stderr");
+        const std::string text(err.begin(), err.end());
+        EXPECT_EQ(text.rfind(std::string("ondrel-cli: ") + command + ": cannot run ondrel-cli-draw", 0), 0u) << text;
+        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        EXPECT_FALSE(std::filesystem::exists(dir / "out.png"));
+    }
 }
 
 TEST(Cli, RenderRefusesBadOptions)

@@ -37,6 +37,7 @@ dpkg-deb -x "$deb" "$root"
 for program in ondrel ondrel-cli; do
   [ -x "$root/usr/bin/$program" ] || fail "no program usr/bin/$program"
 done
+[ -x "$root/usr/libexec/ondrel/ondrel-cli-draw" ] || fail "no drawing tool usr/libexec/ondrel/ondrel-cli-draw"
 desktop="$root/usr/share/applications/ondrel.desktop"
 icon="$root/usr/share/icons/hicolor/scalable/apps/ondrel.svg"
 mime="$root/usr/share/mime/packages/ondrel.xml"
@@ -61,4 +62,10 @@ grep -q '^[0-9]*:audio/x-wav:\*\.wav$' "$work/mime/globs2" || fail "no *.wav glo
 grep -q '^usage: ondrel-cli info FILE' "$work/help" || fail "ondrel-cli --help printed: $(cat "$work/help")"
 [ ! -s "$work/help.err" ] || fail "ondrel-cli --help wrote to stderr: $(cat "$work/help.err")"
 
-echo "ok: $(basename "$deb") holds ondrel, ondrel-cli, the desktop entry, the icon and the MIME type"
+# Drawing goes to the packaged drawing tool: four samples, 8 kHz mono 16-bit.
+printf 'RIFF\054\000\000\000WAVEfmt \020\000\000\000\001\000\001\000\100\037\000\000\200\076\000\000\002\000\020\000data\010\000\000\000\001\000\002\000\003\000\004\000' >"$work/four.wav"
+"$root/usr/bin/ondrel-cli" render --width 64 --height 48 "$work/four.wav" "$work/four.png" 2>"$work/render.err" ||
+  fail "ondrel-cli render failed: $(cat "$work/render.err")"
+[ "$(head -c 4 "$work/four.png" | od -An -c | tr -d ' ')" = '211PNG' ] || fail "ondrel-cli render wrote no PNG"
+
+echo "ok: $(basename "$deb") holds ondrel, ondrel-cli and its drawing tool, the desktop entry, the icon and the MIME type"
