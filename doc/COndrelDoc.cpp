@@ -153,18 +153,35 @@ int COndrelDoc::BeginRecording(IWaveNotify* window)
 
 int COndrelDoc::PlayRange(IWaveNotify* window, std::uint32_t offset, std::uint32_t length)
 {
-    if (m_wave.OpenOutput(window, m_frame.m_dwSamplesPerSec, m_frame.m_wBitsPerSample, m_frame.m_wChannels) !=
-        MMSYSERR_NOERROR)
+    if (!OpenPlayback(window))
         return 0;
-    return m_wave.PlayRange(offset, length);
+    return StartedPlayback(m_wave.PlayRange(offset, length));
 }
 
 int COndrelDoc::PlayAll(IWaveNotify* window)
 {
-    if (m_wave.OpenOutput(window, m_frame.m_dwSamplesPerSec, m_frame.m_wBitsPerSample, m_frame.m_wChannels) !=
-        MMSYSERR_NOERROR)
+    if (!OpenPlayback(window))
         return 0;
-    return m_wave.PlayAll();
+    return StartedPlayback(m_wave.PlayAll());
+}
+
+bool COndrelDoc::OpenPlayback(IWaveNotify* window)
+{
+    SetError(SReason());
+    const MMRESULT r =
+        m_wave.OpenOutput(window, m_frame.m_dwSamplesPerSec, m_frame.m_wBitsPerSample, m_frame.m_wChannels);
+    if (r != MMSYSERR_NOERROR) {
+        SetError(NumberReason(EReason::OutputOpen, r));
+        return false;
+    }
+    return true;
+}
+
+int COndrelDoc::StartedPlayback(int ok)
+{
+    if (!ok)
+        SetError(SReason(EReason::PlaybackStart));
+    return ok;
 }
 
 void COndrelDoc::StopRecording() { m_wave.StopRecording(); }

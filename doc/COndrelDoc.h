@@ -63,7 +63,8 @@ public:
     virtual void CloseRecording();
     // Plays `length` bytes from `offset`, or all valid bytes, in the current
     // format on the output device; 1 when playing, 0 when it could not
-    // start (the caller then calls ClosePlayback).
+    // start (the caller then calls ClosePlayback), with GetError saying why:
+    // OutputOpen with the device's result, or PlaybackStart.
     virtual int PlayRange(IWaveNotify* window, std::uint32_t offset, std::uint32_t length);
     virtual int PlayAll(IWaveNotify* window);
     virtual void StopPlayback();
@@ -226,6 +227,13 @@ public:
     int RecoverFrom(const std::string& folder, const SRecoveryRecord& record);
 
 private:
+    // Opens the output device in the current format; false with the error
+    // set when it refuses.
+    bool OpenPlayback(IWaveNotify* window);
+    // `ok` as the start of the playback returned it, with the error set
+    // when it is 0.
+    int StartedPlayback(int ok);
+
     // Takes the ended write's result; see PollRecovery.
     bool FinishRecoveryWrite(SReason* pError);
 

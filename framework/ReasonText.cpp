@@ -39,16 +39,20 @@ QString ErrnoHint(int err)
 
 // What the wave input's result means for the user; empty when it says
 // nothing more than its number.
-QString InputHint(std::uint64_t result)
+// What a device result tells the user, for the input (recording) or the
+// output (playback).
+QString DeviceHint(std::uint64_t result, bool input)
 {
+    const QString side = input ? QStringLiteral("入力") : QStringLiteral("出力");
     switch (result) {
     case MMSYSERR_BADDEVICEID:
-        return QStringLiteral("選択した入力ﾃﾞﾊﾞｲｽが見つかりません。[PCMﾃﾞﾊﾞｲｽ] で入力ﾃﾞﾊﾞｲｽを選び直してください。");
-    case MMSYSERR_ALLOCATED: return QStringLiteral("入力ﾃﾞﾊﾞｲｽはほかのﾌﾟﾛｸﾞﾗﾑが使用中です。");
+        return QStringLiteral("選択した%1ﾃﾞﾊﾞｲｽが見つかりません。[PCMﾃﾞﾊﾞｲｽ] で%1ﾃﾞﾊﾞｲｽを選び直してください。").arg(side);
+    case MMSYSERR_ALLOCATED: return QStringLiteral("%1ﾃﾞﾊﾞｲｽはほかのﾌﾟﾛｸﾞﾗﾑが使用中です。").arg(side);
     case MMSYSERR_NODRIVER: return QStringLiteral("ｻｳﾝﾄﾞ ｼｽﾃﾑが見つかりません。");
     case MMSYSERR_NOMEM: return QStringLiteral("ﾒﾓﾘが足りません。");
     case WAVERR_BADFORMAT:
-        return QStringLiteral("入力ﾃﾞﾊﾞｲｽはこの形式では録音できません。ﾁｬﾝﾈﾙ、ﾋﾞｯﾄ数、ｻﾝﾌﾟﾘﾝｸﾞ周波数を変えてください。");
+        return input ? QStringLiteral("入力ﾃﾞﾊﾞｲｽはこの形式では録音できません。ﾁｬﾝﾈﾙ、ﾋﾞｯﾄ数、ｻﾝﾌﾟﾘﾝｸﾞ周波数を変えてください。")
+                     : QStringLiteral("出力ﾃﾞﾊﾞｲｽはこの形式の音声を再生できません。");
     default: return {};
     }
 }
@@ -116,8 +120,11 @@ QString CodeText(const SReason& r)
     case EReason::RecordingNoMemory:
         return QStringLiteral("%1 秒の録音に必要なﾒﾓﾘが足りません。録音時間を短くしてください。").arg(Num(r.number));
     case EReason::InputOpen:
-        return QStringLiteral("録音ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ %1)。").arg(Num(r.number)) + InputHint(r.number);
+        return QStringLiteral("録音ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ %1)。").arg(Num(r.number)) + DeviceHint(r.number, true);
     case EReason::RecordingStart: return QStringLiteral("録音を開始できませんでした (ｴﾗｰ %1)。").arg(Num(r.number));
+    case EReason::OutputOpen:
+        return QStringLiteral("再生ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ %1)。").arg(Num(r.number)) + DeviceHint(r.number, false);
+    case EReason::PlaybackStart: return QStringLiteral("再生を開始できませんでした。");
     case EReason::NoAudio: return QStringLiteral("変更する音声がありません。");
     case EReason::EffectSourceUnreadable:
         return QStringLiteral("効果をかけるための音声のｺﾋﾟｰを読めませんでした (ｺｰﾄﾞ %1)。").arg(Num(r.number));

@@ -53,6 +53,8 @@ std::string CodeText(const SReason& r)
     case EReason::RecordingNoMemory: return "not enough memory for a recording of " + Num(r.number) + " seconds";
     case EReason::InputOpen: return "the sound input could not be opened (error " + Num(r.number) + ")";
     case EReason::RecordingStart: return "the recording could not be started (step " + Num(r.number) + ")";
+    case EReason::OutputOpen: return "the sound output could not be opened (error " + Num(r.number) + ")";
+    case EReason::PlaybackStart: return "the playback could not be started";
     case EReason::NoAudio: return "there is no audio to change";
     case EReason::EffectSourceUnreadable:
         return "the effect could not read its copy of the audio (code " + Num(r.number) + ")";

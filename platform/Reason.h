@@ -55,6 +55,10 @@ enum class EReason : int {
     InputOpen,         // `number`: the wave input's result (MMSYSERR_..., WAVERR_...)
     RecordingStart,    // `number`: the step of the start that failed (1, 2 or 3)
 
+    // Playback.
+    OutputOpen,    // `number`: the wave output's result (MMSYSERR_..., WAVERR_...)
+    PlaybackStart, // the opened output refused the audio
+
     // Editing.
     NoAudio,                // there is no audio to change
     EffectSourceUnreadable, // `number`: the effect engine's result

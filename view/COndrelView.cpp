@@ -298,10 +298,14 @@ void COndrelView::OnPcmPlay()
         return; // play while playing: the queued buffer stays as it is
     const std::uint32_t length = GetSelectionLength();
     const int ok = length != 0 ? m_doc.PlayRange(this, GetSelectionStart(), length) : m_doc.PlayAll(this);
-    if (ok)
+    if (ok) {
         m_nTransport = 2;
-    else
+    } else {
         m_doc.ClosePlayback();
+        // Nothing plays: say why rather than stay silent.
+        if (!m_doc.GetError().IsNone())
+            AfxMessageBox(ReasonText(m_doc.GetError()));
+    }
 }
 
 void COndrelView::OnPcmStop()

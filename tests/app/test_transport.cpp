@@ -178,9 +178,13 @@ private slots:
         m_audio->failOpen = true;
         QVERIFY(Frame().ExecuteCommand(ID_PCM_PLAY));
         QCOMPARE(View().m_nTransport, 0);
-        QVERIFY(m_fx.messages.empty()); // playback fails silently
+        // Each says why, once.
+        QCOMPARE(int(m_fx.messages.size()), 1);
+        QVERIFY(m_fx.messages[0].startsWith(QStringLiteral("再生ﾃﾞﾊﾞｲｽを開けませんでした")));
         QVERIFY(Frame().ExecuteCommand(ID_PCM_RECORD));
         QCOMPARE(View().m_nTransport, 0);
+        QCOMPARE(int(m_fx.messages.size()), 2);
+        QVERIFY(m_fx.messages[1].startsWith(QStringLiteral("録音ﾃﾞﾊﾞｲｽを開けませんでした")));
         QCOMPARE(Doc().GetDataSize(), 100u);
         QVERIFY(!Doc().m_wave.IsDeviceBusy());
         QCOMPARE(GlobalLockCount(Doc().m_wave.m_hData), 0u);

@@ -185,6 +185,41 @@ private slots:
         QCOMPARE(ReadAll(Path("a.wav")), SimpleWave(PcmFormat{1, 8000, 8}, Ramp(800)));
     }
 
+    // Play with no output device says why once and plays nothing; with
+    // the device back the same button plays, and a device that refuses the
+    // audio says so too.
+    void refusedPlaybackSaysWhyAndPlayThenWorks()
+    {
+        Open(PcmFormat{1, 8000, 8}, 800);
+        m_audio->failOpen = true;
+        m_fx.ClickTool(ID_PCM_PLAY);
+        QCOMPARE(View().m_nTransport, 0);
+        QCOMPARE(m_fx.messages, std::vector<QString>{QStringLiteral(
+                                    "再生ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ 2)。選択した出力ﾃﾞﾊﾞｲｽが見つかりません。"
+                                    "[PCMﾃﾞﾊﾞｲｽ] で出力ﾃﾞﾊﾞｲｽを選び直してください。")});
+        QVERIFY(!Doc().m_wave.IsDeviceBusy());
+        QCOMPARE(m_audio->writes, 0);
+
+        m_fx.messages.clear();
+        m_audio->failOpen = false;
+        m_fx.ClickTool(ID_PCM_PLAY);
+        QCOMPARE(View().m_nTransport, 2);
+        QCOMPARE(m_audio->writes, 1);
+        QVERIFY(m_fx.messages.empty());
+        m_fx.ClickTool(ID_PCM_STOP);
+        QTRY_VERIFY(!Doc().m_wave.IsDeviceBusy());
+
+        // A device that is still busy with a buffer refuses the next one.
+        WAVEHDR held{};
+        m_audio->played = &held;
+        m_fx.ClickTool(ID_PCM_PLAY);
+        m_audio->played = nullptr;
+        QCOMPARE(View().m_nTransport, 0);
+        QCOMPARE(m_fx.messages, std::vector<QString>{QStringLiteral("再生を開始できませんでした。")});
+        QVERIFY(!Doc().m_wave.IsDeviceBusy());
+        QCOMPARE(m_fx.Data(), Ramp(800));
+    }
+
     // While recording, Save is disabled and refused from the close question
     // too; the file keeps the user's audio. Saving while playing works.
     void savingIsRefusedWhileRecording()

@@ -173,6 +173,10 @@ TEST(ReasonText, TheDetailsAreNamed)
          "録音ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ 6)。ｻｳﾝﾄﾞ ｼｽﾃﾑが見つかりません。"},
         {"device result without a hint", NumberReason(EReason::InputOpen, MMSYSERR_ERROR),
          "録音ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ 1)。"},
+        {"no sound system to play on", NumberReason(EReason::OutputOpen, MMSYSERR_NODRIVER),
+         "再生ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ 6)。ｻｳﾝﾄﾞ ｼｽﾃﾑが見つかりません。"},
+        {"a format the output refuses", NumberReason(EReason::OutputOpen, WAVERR_BADFORMAT),
+         "再生ﾃﾞﾊﾞｲｽを開けませんでした (ｴﾗｰ 32)。出力ﾃﾞﾊﾞｲｽはこの形式の音声を再生できません。"},
         {"undo copy", InContext(FileReason(EReason::FileReplace, "/c/undo$$$.wav", EISDIR), EReasonContext::UndoCopy),
          "元に戻すためのｺﾋﾟｰを保存できなかったため、操作を取りやめました。\n"
          "ﾌｧｲﾙ /c/undo$$$.wav を新しい内容で置き換えられませんでした。同じ名前のﾌｫﾙﾀﾞがあります。"},
