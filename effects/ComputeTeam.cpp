@@ -52,6 +52,8 @@ bool SpinFor(ReadyFn&& ready)
 }
 
 std::uint32_t JobOf(std::uint64_t claim) { return static_cast<std::uint32_t>(claim >> 32); }
+// The low half of the claim while the caller sets a job up.
+constexpr std::uint32_t kSettingUp = 0xFFFFFFFF;
 } // namespace
 
 CComputeTeam::CComputeTeam() = default;
@@ -91,11 +93,14 @@ void CComputeTeam::For(std::uint32_t n, std::uint32_t grain,
         // Handed out under the lock, so that a helper about to sleep sees
         // the job or is woken for it.
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_part = &part;
-        m_n = n;
-        m_chunks = chunks;
-        m_finished.store(0);
+        // The new number first, with no chunk to take until the job is set
+        // up: a helper still at the last job can then take nothing.
         job = JobOf(m_claim.load()) + 1;
+        m_claim.store(std::uint64_t{job} << 32 | kSettingUp);
+        m_part.store(&part);
+        m_n.store(n);
+        m_chunks.store(chunks);
+        m_finished.store(0);
         m_claim.store(std::uint64_t{job} << 32);
     }
     m_wake.notify_all();
@@ -115,13 +120,18 @@ void CComputeTeam::TakeChunks(std::uint32_t job)
         if (JobOf(claim) != job)
             return;
         const auto k = static_cast<std::uint32_t>(claim);
-        const std::uint32_t chunks = m_chunks;
+        if (k == kSettingUp) {
+            Relax();
+            claim = m_claim.load();
+            continue;
+        }
+        const std::uint32_t chunks = m_chunks.load();
         if (k >= chunks)
             return;
         if (!m_claim.compare_exchange_weak(claim, claim + 1))
             continue;
-        const std::uint32_t n = m_n;
-        (*m_part)(ChunkBound(n, chunks, k), ChunkBound(n, chunks, k + 1));
+        const std::uint32_t n = m_n.load();
+        (*m_part.load())(ChunkBound(n, chunks, k), ChunkBound(n, chunks, k + 1));
         if (m_finished.fetch_add(1) + 1 == chunks) {
             // The caller may be asleep: wake it under the lock, so that it
             // cannot miss the call between its check and its sleep.

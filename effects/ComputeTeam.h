@@ -37,13 +37,16 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::condition_variable m_done;
-    // The current job; written under the lock before the job is handed out.
-    const std::function<void(std::uint32_t, std::uint32_t)>* m_part = nullptr;
-    std::uint32_t m_n = 0;
-    std::uint32_t m_chunks = 0;
+    // The current job; written before the job is handed out. Atomic: a
+    // helper that took the number of a job that is over may read them
+    // while the next job is set up (and then takes no chunk).
+    std::atomic<const std::function<void(std::uint32_t, std::uint32_t)>*> m_part{nullptr};
+    std::atomic<std::uint32_t> m_n{0};
+    std::atomic<std::uint32_t> m_chunks{0};
     // The job's number (high half) and its next chunk not yet taken (low
-    // half), in one word: a helper that took the number of a job that is
-    // over can never take a chunk of the next one.
+    // half; all ones while the job is set up), in one word: a helper that
+    // took the number of a job that is over can never take a chunk of the
+    // next one.
     std::atomic<std::uint64_t> m_claim{0};
     std::atomic<std::uint32_t> m_finished{0}; // chunks of the current job returned
     std::atomic<bool> m_bQuit{false};
