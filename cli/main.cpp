@@ -150,16 +150,18 @@ std::optional<std::uint32_t> ParseBytes(const std::string& text)
     return static_cast<std::uint32_t>(value);
 }
 
+#ifndef ONDREL_CLI_CORE
 // A whole number within [lo, hi], read as the dialogs read theirs
 // (ParseDecimalInt: blanks, an optional sign, decimal digits). Only the
 // drawing commands take such options.
-[[maybe_unused]] std::optional<long long> ParseInt(const std::string& text, long long lo, long long hi)
+std::optional<long long> ParseInt(const std::string& text, long long lo, long long hi)
 {
     int value = 0;
     if (!ParseDecimalInt(text, value) || value < lo || value > hi)
         return std::nullopt;
     return value;
 }
+#endif
 
 // The "--name value" options of a subcommand (each at most once, only the
 // names it knows) and its other arguments, in order.
@@ -1002,16 +1004,14 @@ int main(int argc, char** argv)
         return Copy(args);
     if (command == "delete")
         return Delete(args);
+    if (command == "apply")
+        return Apply(args);
 #ifdef ONDREL_CLI_CORE
     if (command == "render" || command == "print")
         return RunDrawingTool(argv);
 #else
     if (command == "render")
         return Render(args);
-#endif
-    if (command == "apply")
-        return Apply(args);
-#ifndef ONDREL_CLI_CORE
     if (command == "print")
         return Print(args);
 #endif

@@ -61,6 +61,19 @@ __attribute__((target("avx2"))) inline __m256i HeldOffsets(__m128i index, __m256
     return _mm256_and_si256(k, _mm256_cmpgt_epi64(k, _mm256_setzero_si256()));
 }
 
+// (1 - fraction) f0 + fraction f1 per channel, truncated, as
+// InterpolateFrames does it.
+__attribute__((target("avx2"), always_inline)) inline void Interpolate4(__m256d fraction, __m256d l0, __m256d l1,
+                                                                        __m256d r0, __m256d r1, __m256d& left,
+                                                                        __m256d& right)
+{
+    const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), fraction);
+    left = _mm256_cvtepi32_pd(
+        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, l0), _mm256_mul_pd(fraction, l1))));
+    right = _mm256_cvtepi32_pd(
+        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, r0), _mm256_mul_pd(fraction, r1))));
+}
+
 // HeldReadAt for four positions.
 __attribute__((target("avx2"), always_inline)) inline void ReadAt4(const SHeldFrames& held, __m256i begin, __m256d position,
                                                      __m256d& left, __m256d& right)
@@ -105,12 +118,7 @@ __attribute__((target("avx2"), always_inline)) inline void ReadAt4(const SHeldFr
         r0 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k0, 4));
         r1 = _mm256_cvtepi32_pd(_mm256_i64gather_epi32(r, k1, 4));
     }
-    const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), fraction);
-    // (1 - fraction) f0 + fraction f1, truncated, as InterpolateFrames.
-    left = _mm256_cvtepi32_pd(
-        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, l0), _mm256_mul_pd(fraction, l1))));
-    right = _mm256_cvtepi32_pd(
-        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, r0), _mm256_mul_pd(fraction, r1))));
+    Interpolate4(fraction, l0, l1, r0, r1, left, right);
 }
 
 // HeldReadAt for four positions that lie at or above 0 and below 2^31 - 16,
@@ -133,11 +141,19 @@ __attribute__((target("avx2"), always_inline)) inline void ReadAt4Near(const SHe
     const __m256d l1 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(lv, w1)));
     const __m256d r0 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(rv, w0)));
     const __m256d r1 = _mm256_cvtepi32_pd(_mm256_castsi256_si128(_mm256_permutevar8x32_epi32(rv, w1)));
-    const __m256d rest = _mm256_sub_pd(_mm256_set1_pd(1.0), fraction);
-    left = _mm256_cvtepi32_pd(
-        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, l0), _mm256_mul_pd(fraction, l1))));
-    right = _mm256_cvtepi32_pd(
-        _mm256_cvttpd_epi32(_mm256_add_pd(_mm256_mul_pd(rest, r0), _mm256_mul_pd(fraction, r1))));
+    Interpolate4(fraction, l0, l1, r0, r1, left, right);
+}
+
+// A head's four frames: ReadAt4Near where its positions suit it, else
+// ReadAt4.
+__attribute__((target("avx2"), always_inline)) inline void ReadHead4(const SHeldFrames& held, __m256i begin,
+                                                                     bool near, __m256d position, __m256d& left,
+                                                                     __m256d& right)
+{
+    if (near)
+        ReadAt4Near(held, position, left, right);
+    else
+        ReadAt4(held, begin, position, left, right);
 }
 
 // Whether the n positions from p on by `step` suit ReadAt4Near.
@@ -166,18 +182,10 @@ __attribute__((target("avx2"))) void ShiftedLinearAvx2(const SHeldFrames& held, 
     for (; t + 4 <= n; t += 4) {
         const __m256d k = _mm256_add_pd(_mm256_set1_pd(static_cast<double>(t)), lanes);
         __m256d nl, nr;
-        const __m256d positionNew = _mm256_add_pd(vpNew, _mm256_mul_pd(k, vsNew));
-        if (nearNew)
-            ReadAt4Near(held, positionNew, nl, nr);
-        else
-            ReadAt4(held, begin, positionNew, nl, nr);
+        ReadHead4(held, begin, nearNew, _mm256_add_pd(vpNew, _mm256_mul_pd(k, vsNew)), nl, nr);
         if (w) {
             __m256d ol, orr;
-            const __m256d positionOld = _mm256_add_pd(vpOld, _mm256_mul_pd(k, vsOld));
-            if (nearOld)
-                ReadAt4Near(held, positionOld, ol, orr);
-            else
-                ReadAt4(held, begin, positionOld, ol, orr);
+            ReadHead4(held, begin, nearOld, _mm256_add_pd(vpOld, _mm256_mul_pd(k, vsOld)), ol, orr);
             const __m256d tw = _mm256_loadu_pd(w + t);
             const __m256d rest = _mm256_sub_pd(one, tw);
             nl = _mm256_add_pd(_mm256_mul_pd(rest, nl), _mm256_mul_pd(tw, ol));
